@@ -1,0 +1,50 @@
+#include "app/command_line.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace botpilot {
+
+namespace {
+
+// Reads a number the forgiving way: leading blanks, an optional sign and leading digits; 0 when
+// there are none. Values beyond the 32-bit range saturate instead of overflowing.
+std::int32_t ReadLeadingInteger(const std::string& text) {
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+} // namespace
+
+void ParseCommandLine(int argc, const char* const argv[], Settings& settings) {
+    const std::vector<std::string> words(argv, argv + (argc > 0 ? argc : 0));
+    const std::size_t argumentCount = words.empty() ? 0 : words.size() - 1;
+    if (argumentCount % 2 != 0) {
+        throw "Expected an even number of arguments";
+    }
+    for (std::size_t i = 1; i + 1 < words.size(); i += 2) {
+        const std::string& option = words[i];
+        const std::string& value = words[i + 1];
+        if (option == "/s") {
+            settings.serverHost = value;
+        } else if (option == "/p") {
+            settings.serverPort = ReadLeadingInteger(value);
+        } else if (option == "/t") {
+            settings.selfTest = ReadLeadingInteger(value) == 1;
+        } else if (option == "/d") {
+            settings.drawing = ReadLeadingInteger(value) == 1;
+        }
+    }
+}
+
+} // namespace botpilot

@@ -1,0 +1,10 @@
+#include "app/settings.h"
+
+namespace botpilot {
+
+Settings& ProcessSettings() {
+    static Settings settings;
+    return settings;
+}
+
+} // namespace botpilot

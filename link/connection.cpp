@@ -1,0 +1,99 @@
+#include "link/connection.h"
+
+#include "link/frame.h"
+#include "link/little_endian.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace botpilot {
+
+namespace {
+
+/// The client reads greedily in blocks of this size. [Units: bytes]
+constexpr std::size_t kReceiveBlockBytes = 1024;
+
+Ipv4Address ResolveHost(const std::string& host) {
+    if (const auto dotted = ParseDottedIpv4(host)) {
+        return *dotted;
+    }
+    if (const auto resolved = ResolveIpv4(host)) {
+        return *resolved;
+    }
+    throw std::runtime_error("Unable to resolve hostname '" + host + "'");
+}
+
+} // namespace
+
+Connection::Connection(std::string name, std::int32_t interfaceCode, ConnectionTimeouts timeouts)
+    : name(std::move(name)), interfaceCode(interfaceCode), timeouts(timeouts) {}
+
+void Connection::Connect(const std::string& host, std::int32_t port) {
+    const Ipv4Address address = ResolveHost(host);
+    if (!socket.Open()) {
+        throw std::runtime_error("Unable to create socket");
+    }
+    const auto portNumber = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
+    if (!socket.Connect(address, portNumber, Deadline::After(timeouts.connectSeconds))) {
+        socket.Close();
+        throw std::runtime_error("Unable to connect");
+    }
+
+    const Deadline handshakeDeadline = Deadline::After(timeouts.handshakeSeconds);
+    SendAll(socket, BuildHandshake(name, interfaceCode), handshakeDeadline,
+            "Error sending initial message to server");
+    std::uint8_t answer = 0;
+    const IoResult received = socket.ReceiveSome(&answer, 1, handshakeDeadline);
+    if (received.status != IoStatus::Ok) {
+        throw std::runtime_error("Server rejected connection");
+    }
+    if (answer != kHandshakeAccepted) {
+        throw std::runtime_error("Unexpected server response");
+    }
+}
+
+Message Connection::Exchange(std::int32_t messageType, const Message& request) {
+    const std::lock_guard<std::mutex> hold(exchangeLock);
+    SendAll(socket, BuildRequestFrame(messageType, request),
+            Deadline::After(timeouts.replySeconds), "Error sending message to server");
+    return ReceiveReply(socket, Deadline::After(timeouts.replySeconds));
+}
+
+void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const Deadline& deadline,
+             const char* errorText) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const IoResult result = stream.SendSome(bytes.data() + sent, bytes.size() - sent, deadline);
+        if (result.status != IoStatus::Ok) {
+            throw std::runtime_error(errorText);
+        }
+        sent += result.bytes;
+    }
+}
+
+Message ReceiveReply(ByteStream& stream, const Deadline& deadline) {
+    std::vector<std::uint8_t> held;
+    for (;;) {
+        const std::size_t before = held.size();
+        held.resize(before + kReceiveBlockBytes);
+        const IoResult result = stream.ReceiveSome(held.data() + before, kReceiveBlockBytes, deadline);
+        if (result.status != IoStatus::Ok) {
+            throw std::runtime_error("Error receiving response from server");
+        }
+        held.resize(before + result.bytes);
+        if (held.size() < kReplyHeaderBytes) {
+            continue;
+        }
+        const std::uint32_t declared = LoadUint32(held.data());
+        if (declared > kMaxReplyPayloadBytes ||
+            held.size() > static_cast<std::size_t>(declared) + kReplyHeaderBytes) {
+            throw std::runtime_error("Unexpected server response");
+        }
+        if (held.size() == static_cast<std::size_t>(declared) + kReplyHeaderBytes) {
+            held.erase(held.begin(), held.begin() + kReplyHeaderBytes);
+            return Message(std::move(held));
+        }
+    }
+}
+
+} // namespace botpilot

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "link/message_channel.h"
+#include "platform/byte_stream.h"
+#include "platform/tcp_socket.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace botpilot {
+
+/// How long each wait of a connection may last. [Units: s]
+struct ConnectionTimeouts {
+    /// From the start of the TCP connect to its completion.
+    double connectSeconds = 5.0;
+    /// From the handshake's sending to the server's answer byte.
+    double handshakeSeconds = 10.0;
+    /// From a request's sending to the last byte of its reply: one deadline per exchange, so a
+    /// server that trickles bytes cannot stall the client for longer than this.
+    double replySeconds = 10.0;
+};
+
+/// One TCP connection to the simulation server under one client name: the handshake that opens
+/// it, then locked request/reply exchanges. Errors throw std::runtime_error with fixed texts.
+class Connection final : public MessageChannel {
+public:
+    /// No network traffic until Connect.
+    Connection(std::string name, std::int32_t interfaceCode, ConnectionTimeouts timeouts = {});
+
+    /// Resolves the host (a dotted IPv4 address first, a host name otherwise), connects and
+    /// performs the handshake.
+    void Connect(const std::string& host, std::int32_t port) override;
+
+    /// One request and its reply, under the connection's lock.
+    Message Exchange(std::int32_t messageType, const Message& request) override;
+
+private:
+    std::string name;
+    std::int32_t interfaceCode;
+    ConnectionTimeouts timeouts;
+    TcpSocket socket;
+    std::mutex exchangeLock;
+};
+
+/// Sends every byte, or throws std::runtime_error with `errorText`.
+void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const Deadline& deadline,
+             const char* errorText);
+
+/// Gathers one reply frame from the stream, as the client always has: blocks of up to 1024 bytes,
+/// until exactly the declared length has arrived. More bytes than declared, or a declared length
+/// above kMaxReplyPayloadBytes, throw "Unexpected server response"; a closed or failed stream, or
+/// the deadline passing first, throw "Error receiving response from server".
+Message ReceiveReply(ByteStream& stream, const Deadline& deadline);
+
+} // namespace botpilot

@@ -1,0 +1,209 @@
+#include "link/controller.h"
+
+#include "app/settings.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace botpilot {
+
+namespace {
+
+// The fewest bytes one list entry can take on the wire: an integer, then three or two doubles,
+// then (for robots) two empty strings.
+constexpr std::size_t kMinRobotEntryBytes = 5 + 3 * 9 + 2 * 5;
+constexpr std::size_t kMinObjectEntryBytes = 5 + 2 * 9;
+
+/// Reads a list's count. The list then grows entry by entry as they decode, so a count larger
+/// than the reply can hold ends in a decoding error, never in a huge allocation.
+std::size_t ReadCount(Message& reply) {
+    const std::int32_t count = reply.ReadInt();
+    if (count < 0) {
+        throw std::length_error("List reply declares a negative count of " +
+                                std::to_string(count) + " entries");
+    }
+    return static_cast<std::size_t>(count);
+}
+
+std::size_t PlausibleEntries(const Message& reply, std::size_t count, std::size_t minEntryBytes) {
+    const std::size_t remaining = reply.Bytes().size() - reply.ReadPosition();
+    return std::min(count, remaining / minEntryBytes);
+}
+
+} // namespace
+
+Controller& Controller::Instance() {
+    // Stored before connecting, and never destroyed: the connection lives as long as the process.
+    static Controller* instance = nullptr;
+    if (instance == nullptr) {
+        instance = new Controller();
+        const Settings& settings = ProcessSettings();
+        instance->Connect(settings.serverHost, settings.serverPort);
+    }
+    return *instance;
+}
+
+Controller::Controller() : ServerInterface(kControllerClientName, kControllerInterfaceCode) {}
+
+Controller::Controller(std::unique_ptr<MessageChannel> channel)
+    : ServerInterface(std::move(channel)) {}
+
+Message Controller::Request(ControllerMessage type, const Message& request) {
+    Message reply = Transact(static_cast<std::int32_t>(type), request);
+    const std::string error = reply.ReadString();
+    if (!error.empty()) {
+        throw std::runtime_error(error);
+    }
+    return reply;
+}
+
+std::pair<double, double> Controller::GetPlayingFieldSize() {
+    Message reply =
+        Transact(static_cast<std::int32_t>(ControllerMessage::GetPlayingFieldSize), Message());
+    const double xSize = reply.ReadDouble();
+    const double ySize = reply.ReadDouble();
+    return {xSize, ySize};
+}
+
+std::int32_t Controller::GetRobotId() { return Request(ControllerMessage::GetRobotId).ReadInt(); }
+
+void Controller::SetRobotType(const std::string& type) {
+    Message request;
+    request.AddString(type);
+    Request(ControllerMessage::SetRobotType, request);
+}
+
+void Controller::SetRobotName(const std::string& name) {
+    Message request;
+    request.AddString(name);
+    Request(ControllerMessage::SetRobotName, request);
+}
+
+void Controller::ConfigureEngine(double maxSpeed, double maxTurnRate) {
+    Message request;
+    request.AddDouble(maxSpeed);
+    request.AddDouble(maxTurnRate);
+    Request(ControllerMessage::ConfigureEngine, request);
+}
+
+void Controller::ConfigureScanner(double first, double second, double third) {
+    Message request;
+    request.AddDouble(first);
+    request.AddDouble(second);
+    request.AddDouble(third);
+    Request(ControllerMessage::ConfigureScanner, request);
+}
+
+void Controller::ConfigureFirstFitting(double setting) {
+    Message request;
+    request.AddDouble(setting);
+    Request(ControllerMessage::ConfigureFirstFitting, request);
+}
+
+void Controller::ConfigureTurret(double first, double second) {
+    Message request;
+    request.AddDouble(first);
+    request.AddDouble(second);
+    Request(ControllerMessage::ConfigureTurret, request);
+}
+
+void Controller::ConfigureGun(double first, double second, double third, double fourth) {
+    Message request;
+    request.AddDouble(first);
+    request.AddDouble(second);
+    request.AddDouble(third);
+    request.AddDouble(fourth);
+    Request(ControllerMessage::ConfigureGun, request);
+}
+
+void Controller::ConfigureSecondFitting(double setting) {
+    Message request;
+    request.AddDouble(setting);
+    Request(ControllerMessage::ConfigureSecondFitting, request);
+}
+
+void Controller::StartRobot() { Request(ControllerMessage::StartRobot); }
+
+std::pair<double, double> Controller::GetPosition() {
+    Message reply = Request(ControllerMessage::GetPosition);
+    const double x = reply.ReadDouble();
+    const double y = reply.ReadDouble();
+    return {x, y};
+}
+
+double Controller::GetOrientation() {
+    return Request(ControllerMessage::GetOrientation).ReadDouble();
+}
+
+void Controller::SetEngineSpeed(double speed) {
+    Message request;
+    request.AddDouble(speed);
+    Request(ControllerMessage::SetEngineSpeed, request);
+}
+
+void Controller::SetEngineOrientation(double orientation) {
+    Message request;
+    request.AddDouble(orientation);
+    Request(ControllerMessage::SetEngineOrientation, request);
+}
+
+double Controller::GetScannerOrientation() {
+    return Request(ControllerMessage::GetScannerOrientation).ReadDouble();
+}
+
+void Controller::SetScannerOrientation(double orientation) {
+    Message request;
+    request.AddDouble(orientation);
+    Request(ControllerMessage::SetScannerOrientation, request);
+}
+
+std::vector<RobotSighting> Controller::GetSeenRobots() {
+    Message reply = Request(ControllerMessage::GetSeenRobots);
+    const std::size_t count = ReadCount(reply);
+    std::vector<RobotSighting> robots;
+    robots.reserve(PlausibleEntries(reply, count, kMinRobotEntryBytes));
+    for (std::size_t i = 0; i < count; ++i) {
+        RobotSighting robot;
+        robot.id = reply.ReadInt();
+        robot.x = reply.ReadDouble();
+        robot.y = reply.ReadDouble();
+        robot.orientation = reply.ReadDouble();
+        robot.type = reply.ReadString();
+        robot.name = reply.ReadString();
+        robots.push_back(std::move(robot));
+    }
+    return robots;
+}
+
+std::vector<ObjectSighting> Controller::GetSeenObjects() {
+    Message reply = Request(ControllerMessage::GetSeenObjects);
+    const std::size_t count = ReadCount(reply);
+    std::vector<ObjectSighting> objects;
+    objects.reserve(PlausibleEntries(reply, count, kMinObjectEntryBytes));
+    for (std::size_t i = 0; i < count; ++i) {
+        ObjectSighting object;
+        object.id = reply.ReadInt();
+        object.x = reply.ReadDouble();
+        object.y = reply.ReadDouble();
+        objects.push_back(object);
+    }
+    return objects;
+}
+
+double Controller::GetTurretOrientation() {
+    return Request(ControllerMessage::GetTurretOrientation).ReadDouble();
+}
+
+double Controller::GetGunCharge() { return Request(ControllerMessage::GetGunCharge).ReadDouble(); }
+
+std::int32_t Controller::FireGun() { return Request(ControllerMessage::FireGun).ReadInt(); }
+
+void Controller::SetRobotColour(std::int32_t red, std::int32_t green, std::int32_t blue) {
+    Message request;
+    request.AddInt(red);
+    request.AddInt(green);
+    request.AddInt(blue);
+    Request(ControllerMessage::SetRobotColour, request);
+}
+
+} // namespace botpilot

@@ -1,0 +1,80 @@
+#include "link/message.h"
+
+#include "link/little_endian.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace botpilot {
+
+void Message::AddInt(std::int32_t value) {
+    bytes.push_back(static_cast<std::uint8_t>(MessageValueTag::Integer));
+    AppendUint32(bytes, static_cast<std::uint32_t>(value));
+}
+
+void Message::AddDouble(double value) {
+    static_assert(sizeof(double) == sizeof(std::uint64_t), "doubles travel as 64-bit IEEE 754");
+    std::uint64_t raw = 0;
+    std::memcpy(&raw, &value, sizeof raw);
+    bytes.push_back(static_cast<std::uint8_t>(MessageValueTag::Double));
+    AppendUint64(bytes, raw);
+}
+
+void Message::AddString(const std::string& value) {
+    if (value.size() > INT32_MAX) {
+        throw std::length_error("String of " + std::to_string(value.size()) +
+                                " bytes is too long for a message");
+    }
+    bytes.push_back(static_cast<std::uint8_t>(MessageValueTag::String));
+    AppendUint32(bytes, static_cast<std::uint32_t>(value.size()));
+    bytes.insert(bytes.end(), value.begin(), value.end());
+}
+
+std::int32_t Message::ReadInt() {
+    ReadTag(MessageValueTag::Integer, "The next value in the message is not an integer");
+    RequireRemaining(4);
+    const auto value = static_cast<std::int32_t>(LoadUint32(bytes.data() + readPosition));
+    readPosition += 4;
+    return value;
+}
+
+double Message::ReadDouble() {
+    ReadTag(MessageValueTag::Double, "The next value in the message is not a double");
+    RequireRemaining(8);
+    const std::uint64_t raw = LoadUint64(bytes.data() + readPosition);
+    double value = 0.0;
+    std::memcpy(&value, &raw, sizeof value);
+    readPosition += 8;
+    return value;
+}
+
+std::string Message::ReadString() {
+    ReadTag(MessageValueTag::String, "The next value in the message is not a string");
+    RequireRemaining(4);
+    // The count is unsigned: a length with the top bit set is simply more than any message holds.
+    const std::uint32_t length = LoadUint32(bytes.data() + readPosition);
+    readPosition += 4;
+    RequireRemaining(length);
+    const auto* first = reinterpret_cast<const char*>(bytes.data() + readPosition);
+    std::string value(first, length);
+    readPosition += length;
+    return value;
+}
+
+void Message::ReadTag(MessageValueTag expected, const char* mismatchText) {
+    if (readPosition >= bytes.size()) {
+        throw std::runtime_error("Reached end of message");
+    }
+    if (bytes[readPosition] != static_cast<std::uint8_t>(expected)) {
+        throw std::runtime_error(mismatchText);
+    }
+    ++readPosition;
+}
+
+void Message::RequireRemaining(std::size_t count) const {
+    if (bytes.size() - readPosition < count) {
+        throw std::runtime_error("Unexpected end of message");
+    }
+}
+
+} // namespace botpilot

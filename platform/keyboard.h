@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+
+namespace botpilot {
+
+/// Single-key input without echo. Tests replace it with a scripted keyboard.
+class Keyboard {
+public:
+    virtual ~Keyboard() = default;
+
+    /// True when a key can be read at once; never blocks.
+    virtual bool KeyWaiting() = 0;
+
+    /// The next key, waiting for it if need be; nothing at the end of input.
+    virtual std::optional<char> ReadKey() = 0;
+
+    /// Waits for one key press on an interactive console, so that a message stays on screen.
+    /// Returns at once when input is not interactive or has ended.
+    virtual void WaitForKeyPress() = 0;
+};
+
+/// The process's standard input as a keyboard. On a terminal it switches to raw, non-echoing
+/// input for its lifetime and restores the terminal on every way out: destruction, exit, and the
+/// signals SIGINT, SIGTERM and SIGHUP (after which the signal takes its default course). When
+/// standard input is not a terminal, its bytes are the keys.
+class ConsoleKeyboard final : public Keyboard {
+public:
+    ConsoleKeyboard();
+    ~ConsoleKeyboard() override;
+    ConsoleKeyboard(const ConsoleKeyboard&) = delete;
+    ConsoleKeyboard& operator=(const ConsoleKeyboard&) = delete;
+
+    bool KeyWaiting() override;
+    std::optional<char> ReadKey() override;
+    void WaitForKeyPress() override;
+
+private:
+    bool interactive = false;
+    bool atEnd = false;
+    std::optional<char> pending;
+};
+
+} // namespace botpilot

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/byte_stream.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace botpilot {
+
+/// An IPv4 address in network byte order.
+struct Ipv4Address {
+    std::uint32_t networkOrder = 0;
+};
+
+/// Reads a dotted IPv4 address ("127.0.0.1"); no name look-up is made.
+std::optional<Ipv4Address> ParseDottedIpv4(const std::string& host);
+
+/// Resolves a host name to its first IPv4 address.
+std::optional<Ipv4Address> ResolveIpv4(const std::string& host);
+
+/// One TCP socket, closed by its destructor. Sends never raise SIGPIPE, interrupted calls are
+/// resumed and every wait is bounded by a deadline.
+class TcpSocket final : public ByteStream {
+public:
+    TcpSocket() = default;
+    ~TcpSocket() override;
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    /// Creates an IPv4 stream socket; false when the system refuses one.
+    bool Open();
+
+    /// Connects to the address and port; false on refusal or when the deadline passes first.
+    /// Every connection sends small requests and waits for their replies, so Nagle's delay is
+    /// switched off.
+    bool Connect(Ipv4Address address, std::uint16_t port, const Deadline& deadline);
+
+    IoResult SendSome(const std::uint8_t* data, std::size_t size,
+                      const Deadline& deadline) override;
+    IoResult ReceiveSome(std::uint8_t* data, std::size_t capacity,
+                         const Deadline& deadline) override;
+
+    /// Shuts both directions down and closes the socket; does nothing when it is not open.
+    void Close();
+
+    bool IsOpen() const { return descriptor >= 0; }
+
+private:
+    friend class TcpListener;
+    explicit TcpSocket(int descriptor) : descriptor(descriptor) {}
+
+    int descriptor = -1;
+};
+
+} // namespace botpilot
