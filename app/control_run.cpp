@@ -1,15 +1,44 @@
 #include "app/control_run.h"
 
-#include "link/controller.h"
+#include "app/settings.h"
+#include "platform/stop_signal.h"
+#include "robot/robot_roster.h"
+#include "world/playing_field.h"
 
 #include <iostream>
 
 namespace botpilot {
 
-void RunControl(Keyboard& /*keyboard*/) {
-    // Connecting performs the handshake; driving a robot arrives with the robot itself.
-    Controller::Instance();
-    std::cerr << "Connected to the server; this build cannot drive a robot yet" << std::endl;
+namespace {
+
+/// The key that toggles the danger-map drawing; every other key ends the run.
+constexpr char kDrawKey = 'd';
+
+} // namespace
+
+void RunControl(Keyboard& keyboard) {
+    // The field size comes first: it opens the connection, and the modes built with the roster
+    // copy the field's bounds.
+    PlayingField::Instance().FetchSize();
+    Robot& robot = RobotRoster::Instance().Second();
+    robot.Configure();
+    robot.Start();
+
+    // SIGINT and SIGTERM end the run like a key, so the terminal is restored on the way out.
+    const StopSignalWatch stopSignals;
+    while (!StopSignalWatch::StopRequested()) {
+        if (keyboard.KeyWaiting()) {
+            const auto key = keyboard.ReadKey();
+            if (key != kDrawKey) {
+                return;
+            }
+            std::cerr << "Draw" << std::endl;
+            Settings& settings = ProcessSettings();
+            settings.drawing = !settings.drawing;
+        }
+        // No pause of its own: the waits for the server's replies pace the loop.
+        robot.Update();
+    }
 }
 
 } // namespace botpilot

@@ -9,6 +9,10 @@ namespace botpilot {
 
 namespace {
 
+// The process's controller: stored before it connects, and never destroyed in a normal run, so
+// the connection lives as long as the process.
+Controller* instance = nullptr;
+
 // The fewest bytes one list entry can take on the wire: an integer, then three or two doubles,
 // then (for robots) two empty strings.
 constexpr std::size_t kMinRobotEntryBytes = 5 + 3 * 9 + 2 * 5;
@@ -33,14 +37,17 @@ std::size_t PlausibleEntries(const Message& reply, std::size_t count, std::size_
 } // namespace
 
 Controller& Controller::Instance() {
-    // Stored before connecting, and never destroyed: the connection lives as long as the process.
-    static Controller* instance = nullptr;
     if (instance == nullptr) {
         instance = new Controller();
         const Settings& settings = ProcessSettings();
         instance->Connect(settings.serverHost, settings.serverPort);
     }
     return *instance;
+}
+
+void Controller::SetInstanceForTesting(std::unique_ptr<Controller> replacement) {
+    delete instance;
+    instance = replacement.release();
 }
 
 Controller::Controller() : ServerInterface(kControllerClientName, kControllerInterfaceCode) {}

@@ -36,6 +36,10 @@ public:
     /// host and port of the process settings (so a failed connect leaves it created but unusable).
     static Controller& Instance();
 
+    /// Makes `replacement` the process's controller from now on (the previous one is destroyed).
+    /// Only tests call this, to drive robots over a scripted channel.
+    static void SetInstanceForTesting(std::unique_ptr<Controller> replacement);
+
     /// A controller on its own TCP connection, not yet connected.
     Controller();
     /// A controller on another channel, such as a scripted one in tests.

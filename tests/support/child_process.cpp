@@ -23,7 +23,7 @@ void MakePipe(int ends[2]) {
 } // namespace
 
 ChildResult RunChild(const std::vector<std::string>& arguments, const std::string& input,
-                     double timeoutSeconds) {
+                     double timeoutSeconds, const std::function<void(int processId)>& whileRunning) {
     int inPipe[2];
     int outPipe[2];
     int errPipe[2];
@@ -63,6 +63,9 @@ ChildResult RunChild(const std::vector<std::string>& arguments, const std::strin
         written += static_cast<std::size_t>(count);
     }
     close(inPipe[1]);
+    if (whileRunning) {
+        whileRunning(child);
+    }
 
     ChildResult result;
     const Deadline deadline = Deadline::After(timeoutSeconds);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,11 @@ struct ChildResult {
 
 /// Runs a program with the given arguments (the first is the program's path), feeding it
 /// `input` on standard input followed by end of input (an empty input is like /dev/null).
-/// Kills it after `timeoutSeconds`.
+/// Kills it after `timeoutSeconds`. `whileRunning`, when given, is called with the child's
+/// process id once its input is written, before its output is collected (a child that writes
+/// more than a pipe holds must not be kept waiting there).
 ChildResult RunChild(const std::vector<std::string>& arguments, const std::string& input = "",
-                     double timeoutSeconds = 20.0);
+                     double timeoutSeconds = 20.0,
+                     const std::function<void(int processId)>& whileRunning = nullptr);
 
 } // namespace botpilot::testing

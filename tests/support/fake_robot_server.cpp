@@ -189,51 +189,59 @@ void FakeRobotServer::Serve(TcpSocket client, bool drawing) {
 
 std::vector<std::uint8_t> FakeRobotServer::ReplyTo(const RecordedRequest& request) {
     std::lock_guard<std::mutex> hold(lock);
-    const FakeWorld now = world(cycle);
     Message reply;
     if (request.drawing) {
         reply.AddString("");
         return BuildReplyFrame(reply);
     }
-    const auto type = static_cast<ControllerMessage>(request.type);
-    if (type == ControllerMessage::GetPlayingFieldSize) {
-        reply.AddDouble(now.xSize);
-        reply.AddDouble(now.ySize);
-        return BuildReplyFrame(reply);
-    }
-    if (const auto error = pendingErrors.find(request.type); error != pendingErrors.end()) {
+    const FakeWorld now = world(cycle);
+    const auto error = pendingErrors.find(request.type);
+    if (error != pendingErrors.end() &&
+        request.type != static_cast<std::int32_t>(ControllerMessage::GetPlayingFieldSize)) {
         reply.AddString(error->second);
         pendingErrors.erase(error);
         return BuildReplyFrame(reply);
     }
+    if (request.type == static_cast<std::int32_t>(ControllerMessage::GetPosition)) {
+        ++cycle; // the last read of a robot cycle
+    }
+    return BuildReplyFrame(WorldReply(request.type, now));
+}
+
+Message WorldReply(std::int32_t type, const FakeWorld& world) {
+    Message reply;
+    if (static_cast<ControllerMessage>(type) == ControllerMessage::GetPlayingFieldSize) {
+        reply.AddDouble(world.xSize);
+        reply.AddDouble(world.ySize);
+        return reply;
+    }
     reply.AddString("");
-    switch (type) {
+    switch (static_cast<ControllerMessage>(type)) {
     case ControllerMessage::GetRobotId:
-        reply.AddInt(now.robotId);
+        reply.AddInt(world.robotId);
         break;
     case ControllerMessage::GetPosition:
-        reply.AddDouble(now.x);
-        reply.AddDouble(now.y);
-        ++cycle; // the last read of a robot cycle
+        reply.AddDouble(world.x);
+        reply.AddDouble(world.y);
         break;
     case ControllerMessage::GetOrientation:
-        reply.AddDouble(now.heading);
+        reply.AddDouble(world.heading);
         break;
     case ControllerMessage::GetScannerOrientation:
-        reply.AddDouble(now.scannerOrientation);
+        reply.AddDouble(world.scannerOrientation);
         break;
     case ControllerMessage::GetTurretOrientation:
-        reply.AddDouble(now.turretOrientation);
+        reply.AddDouble(world.turretOrientation);
         break;
     case ControllerMessage::GetGunCharge:
-        reply.AddDouble(now.gunCharge);
+        reply.AddDouble(world.gunCharge);
         break;
     case ControllerMessage::FireGun:
-        reply.AddInt(now.fireResult);
+        reply.AddInt(world.fireResult);
         break;
     case ControllerMessage::GetSeenRobots:
-        reply.AddInt(static_cast<std::int32_t>(now.robots.size()));
-        for (const RobotSighting& robot : now.robots) {
+        reply.AddInt(static_cast<std::int32_t>(world.robots.size()));
+        for (const RobotSighting& robot : world.robots) {
             reply.AddInt(robot.id);
             reply.AddDouble(robot.x);
             reply.AddDouble(robot.y);
@@ -243,8 +251,8 @@ std::vector<std::uint8_t> FakeRobotServer::ReplyTo(const RecordedRequest& reques
         }
         break;
     case ControllerMessage::GetSeenObjects:
-        reply.AddInt(static_cast<std::int32_t>(now.objects.size()));
-        for (const ObjectSighting& object : now.objects) {
+        reply.AddInt(static_cast<std::int32_t>(world.objects.size()));
+        for (const ObjectSighting& object : world.objects) {
             reply.AddInt(object.id);
             reply.AddDouble(object.x);
             reply.AddDouble(object.y);
@@ -253,7 +261,7 @@ std::vector<std::uint8_t> FakeRobotServer::ReplyTo(const RecordedRequest& reques
     default:
         break; // settings and configuration: the empty error text says it all
     }
-    return BuildReplyFrame(reply);
+    return reply;
 }
 
 } // namespace botpilot::testing

@@ -98,4 +98,7 @@ private:
 /// The values of a payload, decoded by their tags (a broken payload ends the list early).
 std::vector<WireValue> DecodeValues(const std::vector<std::uint8_t>& payload);
 
+/// The normal reply of the robot connection to a request of this type, from the world's values.
+Message WorldReply(std::int32_t type, const FakeWorld& world);
+
 } // namespace botpilot::testing

@@ -1,0 +1,30 @@
+#include "platform/stop_signal.h"
+
+namespace botpilot {
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void RequestStop(int) { stopRequested = 1; }
+
+} // namespace
+
+StopSignalWatch::StopSignalWatch() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    // Interrupted waits are resumed by the socket layer, so no SA_RESTART is needed; the request
+    // is noticed when the exchange in progress completes.
+    sigaction(SIGINT, &action, &previousInterrupt);
+    sigaction(SIGTERM, &action, &previousTerminate);
+}
+
+StopSignalWatch::~StopSignalWatch() {
+    sigaction(SIGINT, &previousInterrupt, nullptr);
+    sigaction(SIGTERM, &previousTerminate, nullptr);
+}
+
+bool StopSignalWatch::StopRequested() { return stopRequested != 0; }
+
+} // namespace botpilot

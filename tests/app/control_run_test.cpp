@@ -1,0 +1,89 @@
+#include "link/controller_message.h"
+#include "platform/tcp_listener.h"
+#include "tests/support/child_process.h"
+#include "tests/support/fake_robot_server.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace botpilot {
+namespace {
+
+using testing::ChildResult;
+using testing::FakeRobotServer;
+using testing::RecordedRequest;
+using testing::WireValue;
+using Types = std::vector<std::int32_t>;
+using Values = std::vector<WireValue>;
+
+ChildResult RunClientAgainst(const FakeRobotServer& server, const std::string& keys,
+                             const std::function<void(int)>& whileRunning = nullptr) {
+    return testing::RunChild(
+        {BOTPILOT_PATH, "/s", "127.0.0.1", "/p", std::to_string(server.Port())}, keys, 30.0,
+        whileRunning);
+}
+
+TEST(ControlRunTest, DeclaresTheDrivenRobotThenRunsCyclesUntilAKey) {
+    FakeRobotServer server;
+    // The keys arrive only after a few cycles have run, so the run is seen in its stride.
+    const ChildResult result = RunClientAgainst(server, "", [&](int processId) {
+        server.WaitForRequests(12 + 15);
+        kill(processId, SIGTERM);
+    });
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_TRUE(result.exited) << "signal " << result.signalNumber;
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+
+    const std::vector<RecordedRequest> requests = server.Requests();
+    const Types types = server.RobotRequestTypes();
+    ASSERT_GE(types.size(), 27u);
+    EXPECT_EQ(Types(types.begin(), types.begin() + 27),
+              (Types{1, 2, 5, 6, 29, 8, 9, 11, 12, 10, 13, 14,  // field, declaration, start
+                     20, 22, 23, 17, 16,                        // first cycle: scanner
+                     27, 22, 23, 17, 16,                        // second: gun
+                     20, 22, 23, 17, 16}));                     // third: scanner again
+    const std::vector<Values> declared = {
+        {}, {}, {std::string("Zippy")}, {std::string("Nolix")}, {0, 255, 0}, {12.0, 180.0},
+        {10.0, 150.0, 60.0}, {0.0, 0.0}, {1.5, 10.0, 15.16, 0.4}, {25.0}, {1.5}, {}};
+    for (std::size_t i = 0; i < declared.size(); ++i) {
+        EXPECT_EQ(requests[i].values, declared[i]) << "request " << i;
+    }
+}
+
+TEST(ControlRunTest, DrawKeyTogglesAndAnyOtherKeyEnds) {
+    FakeRobotServer server;
+    const ChildResult result = RunClientAgainst(server, "dq");
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err, "Draw\n");
+}
+
+TEST(ControlRunTest, ServerErrorTextEndsTheRunWithStatusOne) {
+    for (const ControllerMessage failing :
+         {ControllerMessage::SetRobotColour, ControllerMessage::StartRobot,
+          ControllerMessage::GetSeenObjects}) {
+        FakeRobotServer server;
+        server.FailNext(static_cast<std::int32_t>(failing), "Robot destroyed");
+        const ChildResult result = RunClientAgainst(server, "");
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.err, "Robot destroyed\n") << static_cast<int>(failing);
+        EXPECT_EQ(result.exitStatus, 1) << static_cast<int>(failing);
+    }
+}
+
+TEST(ControlRunTest, UnreachableServerIsReported) {
+    std::uint16_t closedPort = 0;
+    {
+        TcpListener listener = TcpListener::Listen("127.0.0.1", 0);
+        closedPort = listener.Port();
+    }
+    const ChildResult result = testing::RunChild(
+        {BOTPILOT_PATH, "/s", "127.0.0.1", "/p", std::to_string(closedPort)}, "q", 30.0);
+    EXPECT_EQ(result.err, "Unable to connect\n");
+    EXPECT_EQ(result.exitStatus, 1);
+}
+
+} // namespace
+} // namespace botpilot

@@ -1,0 +1,48 @@
+#include "world/seen_objects.h"
+
+#include "geometry/interpolation.h"
+
+#include <cmath>
+
+namespace botpilot {
+
+namespace {
+
+// A robot threatens the ground just ahead of it: ridge length, end weights and width.
+constexpr double kRobotReach = 5.0; // [Units: world units]
+constexpr double kRobotNearWeight = 50.0;
+constexpr double kRobotFarWeight = 30.0;
+constexpr double kRobotWidth = 2.0; // [Units: world units]
+
+// An object (a shell) threatens its track over the next few seconds.
+constexpr double kObjectLookAheadSeconds = 5.0; // [Units: s]
+constexpr double kObjectNearWeight = 100.0;
+constexpr double kObjectFarWeight = 70.0;
+constexpr double kObjectWidth = 1.0; // [Units: world units]
+
+} // namespace
+
+std::unique_ptr<PredictedBattleObject> SeenRobot::Create() const {
+    return std::make_unique<SeenRobot>();
+}
+
+double SeenRobot::Height(double x, double y) const {
+    const Point p = Position();
+    const double h = Heading().Normalise().Radians();
+    const Point end{p.x + kRobotReach * std::cos(h), p.y + kRobotReach * std::sin(h)};
+    return SegmentGaussian(x, y, p.x, p.y, kRobotNearWeight, end.x, end.y, kRobotFarWeight,
+                           kRobotWidth);
+}
+
+std::unique_ptr<PredictedBattleObject> SeenObject::Create() const {
+    return std::make_unique<SeenObject>();
+}
+
+double SeenObject::Height(double x, double y) const {
+    const Point p = Position();
+    const Point future = PredictPosition(kObjectLookAheadSeconds);
+    return SegmentGaussian(x, y, p.x, p.y, kObjectNearWeight, future.x, future.y, kObjectFarWeight,
+                           kObjectWidth);
+}
+
+} // namespace botpilot
