@@ -3,6 +3,8 @@
 #include "geometry/interpolation.h"
 #include "link/controller.h"
 
+#include <sstream>
+#include <stdexcept>
 #include <utility>
 
 namespace botpilot {
@@ -27,6 +29,13 @@ void PlayingField::FetchSize() {
     }
     // Both values are read before either is stored, so a failed reply changes nothing.
     const std::pair<double, double> size = Controller::Instance().GetPlayingFieldSize();
+    const auto usable = [](double side) { return side > 0.0 && side <= kMaxExtent; };
+    if (!usable(size.first) || !usable(size.second)) {
+        std::ostringstream text;
+        text << "Playing field size " << size.first << " x " << size.second
+             << " is not usable: each side must be above 0 and at most " << kMaxExtent;
+        throw std::runtime_error(text.str());
+    }
     SetSize(size.first, size.second);
     sizeFetched = true;
 }

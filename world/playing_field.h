@@ -14,6 +14,10 @@ class PlayingField final : public Feature {
     /// Extents before the server has been asked. [Units: world units]
     static constexpr double kDefaultXSize = 30.0;
     static constexpr double kDefaultYSize = 20.0;
+    /// The largest side the client accepts from a server. The rover caches the field on a fine
+    /// grid every cycle, so the size bounds that memory; a larger (or zero, negative or not a
+    /// number) size is refused as a broken reply. [Units: world units]
+    static constexpr double kMaxExtent = 200.0;
 
     /// The one playing field, created with the default size on the first call, never destroyed.
     static PlayingField& Instance();
@@ -23,7 +27,8 @@ class PlayingField final : public Feature {
 
     /// Asks the server for the size, the first time only (it is the first request of a run, so
     /// it connects the controller). A failed request propagates and leaves the size and the
-    /// asked-once flag as they were, so a later call asks again.
+    /// asked-once flag as they were, so a later call asks again. A side outside (0, kMaxExtent]
+    /// throws std::runtime_error naming the size.
     void FetchSize();
     /// Replaces both extents: the server's answer, or a known size for a check or a test.
     /// [Units: world units] [Limit: > 0]

@@ -3,6 +3,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_robot_server.h"
 
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <string>
@@ -70,6 +71,24 @@ TEST(ControlRunTest, ServerErrorTextEndsTheRunWithStatusOne) {
         EXPECT_FALSE(result.timedOut);
         EXPECT_EQ(result.err, "Robot destroyed\n") << static_cast<int>(failing);
         EXPECT_EQ(result.exitStatus, 1) << static_cast<int>(failing);
+    }
+}
+
+// A field size the rover could not cache (or that no robot fits in) is a broken reply, not a
+// reason to allocate without bound.
+TEST(ControlRunTest, UnusableFieldSizeIsRefused) {
+    for (const double side : {0.0, -30.0, 1e9, std::nan("")}) {
+        FakeRobotServer server([side](int) {
+            testing::FakeWorld world;
+            world.xSize = side;
+            return world;
+        });
+        const ChildResult result = RunClientAgainst(server, "");
+        EXPECT_EQ(result.exitStatus, 1) << side;
+        EXPECT_NE(result.err.find("is not usable: each side must be above 0 and at most 200"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(server.RobotRequestTypes(), std::vector<std::int32_t>{1}) << side;
     }
 }
 

@@ -38,6 +38,25 @@ TEST(EntryTest, SelfTestRunsEveryCheckAndDoesNotWaitOnClosedInput) {
               "0 failed, " + std::to_string(BuiltInChecks().Entries().size()) + " passed\n");
 }
 
+TEST(EntryTest, SelfTestRunsTheTwentySevenChecksInTheirFixedOrder) {
+    const std::vector<std::string> order = {
+        "TestAngle", "TestToPositiveRadians", "TestAngleCrossesBoundary",
+        "TestAngleLinearInterpolate", "TestIsFacing", "TestCachedDouble", "TestCachedFeature",
+        "TestClock", "TestLinearPath", "TestLinearInterpolate", "TestBoundedLinearInterpolate",
+        "TestMountedBattleObject", "TestObjectField", "TestObjectFieldPurgePlayingField",
+        "TestObjectFieldPurgeTooOld", "TestObjectFieldPurgeTooOldSingleObservation",
+        "TestPathChooserStraightPath", "TestPlayingFieldHeight", "TestPredictedBattleObject",
+        "TestRobotPathForwardStraight", "TestRobotPathForwardRight", "TestRobotPathForwardLeft",
+        "TestRobotPathBackwardStraight", "TestRobotPathBackwardLeft",
+        "TestRobotPathBackwardRight", "TestTheTester", "TestTimer"};
+    std::vector<std::string> registered;
+    const CheckRegistry checks = BuiltInChecks();
+    for (const CheckEntry& entry : checks.Entries()) {
+        registered.push_back(entry.name);
+    }
+    EXPECT_EQ(registered, order);
+}
+
 TEST(EntryTest, SelfTestSwitchNeedsExactlyOne) {
     // "/t 01" still reads as 1; "/t 2" does not switch the self-test on, so the client tries to
     // connect instead (to a port where nothing listens).
