@@ -1,0 +1,17 @@
+#pragma once
+
+#include "geometry/feature.h"
+#include "link/graphics.h"
+
+namespace botpilot {
+
+/// Sends a coloured map of `terrain` over the process's drawing connection (opened here on the
+/// first call): one square item per unit cell of a 30 by 20 area centred on the origin, 600 in
+/// all, with ids 1 to 600 in every pass, x outer and y inner. Positive heights are red, negative
+/// ones green, a height of 0 black; the brightness grows with |height| up to 100.
+void DrawTerrain(const Feature& terrain);
+
+/// The same pass over a given drawing client.
+void DrawTerrain(Graphics& graphics, const Feature& terrain);
+
+} // namespace botpilot
