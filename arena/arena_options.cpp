@@ -1,0 +1,94 @@
+#include "arena/arena_options.h"
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace botarena {
+
+namespace {
+
+/// Sides of the field outside this are refused; the client itself refuses sides above 200,
+/// which it caches on a fine grid every cycle. [Units: field units]
+constexpr double kMinFieldSide = 4.0;
+constexpr double kMaxFieldSide = 200.0;
+
+bool ParseSide(const std::string& text, double& side) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    side = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(side) && side >= kMinFieldSide &&
+           side <= kMaxFieldSide;
+}
+
+} // namespace
+
+std::optional<FieldSize> ParseFieldSize(const std::string& text) {
+    const std::size_t cross = text.find('x');
+    if (cross == std::string::npos) {
+        return std::nullopt;
+    }
+    FieldSize field;
+    if (!ParseSide(text.substr(0, cross), field.width) ||
+        !ParseSide(text.substr(cross + 1), field.height)) {
+        return std::nullopt;
+    }
+    return field;
+}
+
+ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
+    ArenaOptions options;
+    std::string field = "30x20";
+    std::uint32_t seed = 0;
+
+    CLI::App app("botarena: a robot-battle simulation server", "botarena");
+    app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
+    app.add_option("--port", options.port,
+                   "Port for robot connections; drawing uses the next one; 0 picks a free pair")
+        ->check(CLI::Range(0, 65534))
+        ->capture_default_str();
+    app.add_option("--bots", options.bots, "Built-in opponents")
+        ->check(CLI::Range(0, 32))
+        ->capture_default_str();
+    CLI::Option* seedOption =
+        app.add_option("--seed", seed, "Seed for spawn points and the opponents' choices");
+    app.add_option("--field", field, "Field size WIDTHxHEIGHT, centred on the origin")
+        ->capture_default_str();
+    app.add_option("--duration", options.duration,
+                   "End the battle after this many seconds; 0: never")
+        ->check(CLI::Range(0.0, 1.0e6))
+        ->capture_default_str();
+    app.add_option("--summary", options.summaryPath, "Write the final figures as JSON to FILE");
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    if (!reversed.empty()) {
+        reversed.pop_back(); // the program name
+    }
+    ParsedOptions parsed;
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::ostringstream out;
+        std::ostringstream err;
+        parsed.exitCode = app.exit(error, out, err) == 0 ? 0 : 2;
+        parsed.message = out.str() + err.str();
+        return parsed;
+    }
+    const std::optional<FieldSize> size = ParseFieldSize(field);
+    if (!size) {
+        parsed.exitCode = 2;
+        parsed.message = "--field: '" + field + "' is not WIDTHxHEIGHT with sides from 4 to 200\n";
+        return parsed;
+    }
+    options.field = *size;
+    if (*seedOption) {
+        options.seed = seed;
+    }
+    parsed.options = options;
+    return parsed;
+}
+
+} // namespace botarena

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "arena/spatial.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace botarena {
+
+/// Everything the command line sets, with the arena's defaults.
+struct ArenaOptions {
+    std::string bind = "127.0.0.1";
+    /// Robot connections; drawing connections use the next port. 0 picks a free pair.
+    /// [Limit: 0 to 65534]
+    int port = 9386;
+    /// Built-in opponents. [Limit: 0 to 32]
+    int bots = 0;
+    /// Fixes spawn points and the opponents' choices; nothing draws one at random.
+    std::optional<std::uint32_t> seed;
+    FieldSize field;
+    /// The battle ends after this much simulated time; 0 for no limit. [Units: s]
+    double duration = 0.0;
+    /// Where to write the JSON summary; empty for nowhere.
+    std::string summaryPath;
+
+    // Not on the command line: tests shorten them.
+    double stallSeconds = 10.0; ///< a frame, handshake or write may wait this long [Units: s]
+    double stepSeconds = 0.01;  ///< the physics step: 100 Hz [Units: s]
+    int maxConnections = 64;    ///< open at once; further clients are closed at once
+};
+
+/// What ParseArenaOptions decided.
+struct ParsedOptions {
+    std::optional<ArenaOptions> options; ///< nothing when the program should end
+    int exitCode = 0;                    ///< when it should end: 0 after --help, else 2
+    std::string message;                 ///< help or error text to print
+};
+
+/// Reads the command line (the first argument is the program name).
+ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments);
+
+/// Reads "30x20" into a field size; nothing when the text is not two sizes within 4 to 1000.
+std::optional<FieldSize> ParseFieldSize(const std::string& text);
+
+} // namespace botarena

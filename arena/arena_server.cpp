@@ -1,0 +1,312 @@
+#include "arena/arena_server.h"
+
+#include "arena/drawing_request_handler.h"
+#include "arena/robot_request_handler.h"
+#include "arena/scoreboard.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace botarena {
+
+namespace {
+
+/// Attempts at finding two free consecutive ports for --port 0.
+constexpr int kPortPairAttempts = 50;
+/// Steps made at once to catch up after the loop fell behind; beyond that the clock is reset
+/// rather than the battle rushed. [Units: steps]
+constexpr int kMaxCatchUpSteps = 10;
+
+/// The opponents' colours, in the order they are added.
+constexpr std::int32_t kOpponentColours[][3] = {
+    {255, 64, 64}, {64, 128, 255}, {255, 192, 0}, {192, 64, 255}, {0, 192, 192}, {255, 128, 192},
+};
+
+std::uint32_t ChooseSeed(const std::optional<std::uint32_t>& given) {
+    if (given) {
+        return *given;
+    }
+    std::random_device device;
+    return device();
+}
+
+/// Opens the acceptor on the endpoint; false (and closed) when the port is taken.
+bool TryListen(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::endpoint& endpoint,
+               std::error_code& error) {
+    acceptor.open(endpoint.protocol(), error);
+    if (!error) {
+        acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    }
+    if (!error) {
+        acceptor.bind(endpoint, error);
+    }
+    if (!error) {
+        acceptor.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (error) {
+        std::error_code ignored;
+        acceptor.close(ignored);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ArenaServer::ArenaServer(asio::io_context& io, ArenaOptions options, std::ostream& out,
+                         std::ostream& err)
+    : io(io), options(std::move(options)), out(out), seed(ChooseSeed(this->options.seed)),
+      battle(this->options.field, seed), log(err, [this] { return battle.Time(); }),
+      robotAcceptor(io), drawingAcceptor(io), stepTimer(io), signals(io, SIGINT, SIGTERM) {}
+
+void ArenaServer::Start() {
+    OpenPorts();
+    out << "botarena listening on " << options.bind << " port " << RobotPort()
+        << " for robots and port " << DrawingPort() << " for drawing" << std::endl;
+    std::ostringstream opening;
+    opening << "seed " << seed << ", field " << battle.Field().width << " x "
+            << battle.Field().height;
+    log.Line(opening.str());
+    AddOpponents();
+    Accept(robotAcceptor, ConnectionKind::Robot);
+    Accept(drawingAcceptor, ConnectionKind::Drawing);
+    signals.async_wait([this](const std::error_code& error, int number) {
+        if (!error) {
+            Finish("stopped by signal " + std::to_string(number));
+        }
+    });
+    nextStep = asio::steady_timer::clock_type::now();
+    ScheduleStep();
+}
+
+void ArenaServer::OpenPorts() {
+    std::error_code error;
+    const asio::ip::address address = asio::ip::make_address(options.bind, error);
+    if (error) {
+        throw std::runtime_error("Cannot listen on '" + options.bind + "': not an IP address");
+    }
+    if (options.port != 0) {
+        const auto port = static_cast<std::uint16_t>(options.port);
+        if (!TryListen(robotAcceptor, {address, port}, error) ||
+            !TryListen(drawingAcceptor, {address, static_cast<std::uint16_t>(port + 1)}, error)) {
+            throw std::runtime_error("Cannot listen on " + options.bind + " ports " +
+                                     std::to_string(port) + " and " + std::to_string(port + 1) +
+                                     ": " + error.message());
+        }
+        robotPort = port;
+        return;
+    }
+    for (int attempt = 0; attempt < kPortPairAttempts; ++attempt) {
+        if (!TryListen(robotAcceptor, {address, 0}, error)) {
+            break;
+        }
+        const std::uint16_t port = robotAcceptor.local_endpoint().port();
+        if (port < 65535 &&
+            TryListen(drawingAcceptor, {address, static_cast<std::uint16_t>(port + 1)}, error)) {
+            robotPort = port;
+            return;
+        }
+        robotAcceptor.close(error);
+    }
+    throw std::runtime_error("Cannot find two free consecutive ports on " + options.bind);
+}
+
+void ArenaServer::Accept(asio::ip::tcp::acceptor& acceptor, ConnectionKind kind) {
+    acceptor.async_accept(
+        [this, &acceptor, kind](const std::error_code& error, asio::ip::tcp::socket socket) {
+            if (finished || error == asio::error::operation_aborted) {
+                return;
+            }
+            if (!error) {
+                OnAccepted(std::move(socket), kind);
+            } else {
+                log.Line(std::string("accept failed: ") + error.message());
+            }
+            Accept(acceptor, kind);
+        });
+}
+
+void ArenaServer::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) {
+    std::error_code error;
+    const asio::ip::tcp::endpoint peer = socket.remote_endpoint(error);
+    const std::string peerText =
+        error ? std::string("unknown")
+              : peer.address().to_string() + ":" + std::to_string(peer.port());
+    if (static_cast<int>(sessions.size()) >= options.maxConnections) {
+        log.Line("refused " + std::string(KindName(kind)) + " connection from " + peerText + ": " +
+                 std::to_string(sessions.size()) + " connections open");
+        socket.close(error);
+        return;
+    }
+    // Every reply is small and awaited: Nagle's delay would only slow each exchange.
+    socket.set_option(asio::ip::tcp::no_delay(true), error);
+
+    auto record = std::make_shared<ConnectionRecord>();
+    record->id = nextConnectionId++;
+    record->kind = kind;
+    record->peer = peerText;
+    records.push_back(record);
+
+    ClientSession::Hooks hooks;
+    hooks.accepted = [this](ClientSession& session) { return MakeHandler(session); };
+    hooks.closed = [this](ClientSession& session) { OnClosed(session); };
+    auto session = std::make_shared<ClientSession>(std::move(socket), record, log,
+                                                   options.stallSeconds, std::move(hooks));
+    sessions.emplace(session.get(), session);
+    session->Start();
+}
+
+std::unique_ptr<RequestHandler> ArenaServer::MakeHandler(ClientSession& session) {
+    if (session.Record().kind == ConnectionKind::Drawing) {
+        return std::make_unique<DrawingRequestHandler>();
+    }
+    const int robotId = battle.AddRobot(false).Id();
+    session.Record().robotId = robotId;
+    return std::make_unique<RobotRequestHandler>(battle, robotId, log);
+}
+
+void ArenaServer::OnClosed(ClientSession& session) {
+    ConnectionRecord& record = session.Record();
+    if (record.robotId != 0) {
+        battle.RemoveRobot(record.robotId);
+    }
+    if (records.size() > kMaxListedConnections) {
+        const auto listed = std::find_if(records.begin(), records.end(),
+                                         [&](const auto& entry) { return entry.get() == &record; });
+        if (listed != records.end()) {
+            ++unlisted.count;
+            unlisted.requestsServed += record.requestsServed;
+            unlisted.protocolErrors += record.protocolErrors;
+            records.erase(listed);
+        }
+    }
+    sessions.erase(&session);
+}
+
+void ArenaServer::AddOpponents() {
+    const std::size_t colours = sizeof kOpponentColours / sizeof kOpponentColours[0];
+    for (int i = 0; i < options.bots; ++i) {
+        ArenaRobot& robot = battle.AddRobot(true);
+        RobotIdentity& identity = robot.Identity();
+        identity.name = "Bot " + std::to_string(i + 1);
+        identity.type = "Simple";
+        const std::int32_t* colour = kOpponentColours[static_cast<std::size_t>(i) % colours];
+        identity.red = colour[0];
+        identity.green = colour[1];
+        identity.blue = colour[2];
+        battle.StartRobot(robot.Id());
+        pilots.emplace_back(robot.Id(), seed + static_cast<std::uint32_t>(robot.Id()));
+        log.Line("robot " + std::to_string(robot.Id()) + " (" + identity.name +
+                 "): built-in opponent started");
+    }
+}
+
+void ArenaServer::ScheduleStep() {
+    nextStep += std::chrono::duration_cast<asio::steady_timer::duration>(
+        std::chrono::duration<double>(options.stepSeconds));
+    stepTimer.expires_at(nextStep);
+    stepTimer.async_wait([this](const std::error_code& error) { OnStep(error); });
+}
+
+void ArenaServer::OnStep(const std::error_code& error) {
+    if (error || finished) {
+        return;
+    }
+    // Fixed steps on a fixed schedule: a late wake-up makes up the missed steps, so simulated
+    // time keeps to the wall clock the clients stamp their readings with.
+    const auto stepLength = std::chrono::duration_cast<asio::steady_timer::duration>(
+        std::chrono::duration<double>(options.stepSeconds));
+    int steps = 1;
+    const auto now = asio::steady_timer::clock_type::now();
+    while (nextStep + stepLength <= now && steps < kMaxCatchUpSteps) {
+        nextStep += stepLength;
+        ++steps;
+    }
+    if (nextStep + stepLength <= now) {
+        nextStep = now;
+    }
+    for (int i = 0; i < steps && !finished; ++i) {
+        for (OpponentPilot& pilot : pilots) {
+            pilot.Update(battle);
+        }
+        LogEvents(battle.Step(options.stepSeconds));
+        if (battle.Time() + 1e-9 >= nextStatusSecond) {
+            LogStatus();
+            ++nextStatusSecond;
+        }
+        if (options.duration > 0.0 && battle.Time() + 1e-9 >= options.duration) {
+            Finish("duration reached");
+        } else if (battle.IsDecided()) {
+            Finish(battle.RunningCount() == 1 ? "one robot left" : "no robot left");
+        }
+    }
+    if (!finished) {
+        ScheduleStep();
+    }
+}
+
+void ArenaServer::LogEvents(const std::vector<BattleEvent>& events) {
+    for (const BattleEvent& event : events) {
+        std::ostringstream text;
+        text.precision(4);
+        if (event.kind == BattleEvent::Kind::Hit) {
+            text << "hit: robot " << event.shooterId << " hit robot " << event.targetId << " for "
+                 << event.damage << ", " << event.hitPoints << " left";
+        } else {
+            text << "destroyed: robot " << event.targetId << " by robot " << event.shooterId;
+        }
+        log.Line(text.str());
+    }
+}
+
+void ArenaServer::LogStatus() {
+    std::uint64_t requests = unlisted.requestsServed;
+    for (const auto& record : records) {
+        requests += record->requestsServed;
+    }
+    std::ostringstream text;
+    text << "status: " << battle.RunningCount() << " robots running, " << battle.ShellCount()
+         << " shells, " << sessions.size() << " connections, " << requests << " requests ("
+         << requests - requestsAtLastStatus << " in the last second)";
+    requestsAtLastStatus = requests;
+    log.Line(text.str());
+}
+
+void ArenaServer::Finish(const std::string& reason) {
+    if (finished) {
+        return;
+    }
+    finished = true;
+    log.Line("battle over: " + reason);
+    std::error_code ignored;
+    stepTimer.cancel();
+    signals.cancel(ignored);
+    robotAcceptor.close(ignored);
+    drawingAcceptor.close(ignored);
+    // Closing a session removes it from the map: close from a copy.
+    const auto open = sessions;
+    for (const auto& [key, session] : open) {
+        session->Close("battle over");
+    }
+    PrintScoreboard(out, battle, {reason, seed});
+    WriteSummary(reason);
+}
+
+void ArenaServer::WriteSummary(const std::string& reason) {
+    if (options.summaryPath.empty()) {
+        return;
+    }
+    std::ofstream file(options.summaryPath);
+    file << SummaryJson(battle, {reason, seed}, records, unlisted).dump(2) << '\n';
+    file.close();
+    if (!file) {
+        log.Line("cannot write the summary to " + options.summaryPath);
+        exitCode = 1;
+    }
+}
+
+} // namespace botarena

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "arena/arena_options.h"
+#include "arena/battle.h"
+#include "arena/client_session.h"
+#include "arena/connection_record.h"
+#include "arena/event_log.h"
+#include "arena/opponent_pilot.h"
+
+#include <asio.hpp>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace botarena {
+
+/// The arena on one event loop: the two listening ports, the sessions, the fixed-step battle
+/// with its built-in opponents, the once-a-second status line, and the end of the battle.
+class ArenaServer {
+  public:
+    /// `io`, `out` (first line and scoreboard) and `err` (event log) must outlive the server.
+    ArenaServer(asio::io_context& io, ArenaOptions options, std::ostream& out, std::ostream& err);
+
+    /// Opens both ports and prints the first line naming them, places the opponents and starts
+    /// the clock. Throws std::runtime_error when a port cannot be opened.
+    void Start();
+    /// Ends the battle: closes every connection and port, prints the scoreboard and writes the
+    /// summary. The event loop then runs out of work. Later calls do nothing.
+    void Finish(const std::string& reason);
+
+    std::uint16_t RobotPort() const { return robotPort; }
+    std::uint16_t DrawingPort() const { return static_cast<std::uint16_t>(robotPort + 1); }
+    bool IsFinished() const { return finished; }
+    /// 0, or 1 when the summary could not be written.
+    int ExitCode() const { return exitCode; }
+    const Battle& GetBattle() const { return battle; }
+    const std::vector<std::shared_ptr<ConnectionRecord>>& Connections() const { return records; }
+
+  private:
+    void OpenPorts();
+    void Accept(asio::ip::tcp::acceptor& acceptor, ConnectionKind kind);
+    void OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind);
+    std::unique_ptr<RequestHandler> MakeHandler(ClientSession& session);
+    void OnClosed(ClientSession& session);
+    void AddOpponents();
+    void ScheduleStep();
+    void OnStep(const std::error_code& error);
+    void LogEvents(const std::vector<BattleEvent>& events);
+    void LogStatus();
+    void WriteSummary(const std::string& reason);
+
+    asio::io_context& io;
+    ArenaOptions options;
+    std::ostream& out;
+    std::uint32_t seed;
+    Battle battle;
+    EventLog log;
+    asio::ip::tcp::acceptor robotAcceptor;
+    asio::ip::tcp::acceptor drawingAcceptor;
+    asio::steady_timer stepTimer;
+    asio::signal_set signals;
+    std::uint16_t robotPort = 0;
+    asio::steady_timer::time_point nextStep;
+
+    std::vector<OpponentPilot> pilots;
+    std::map<ClientSession*, std::shared_ptr<ClientSession>> sessions;
+    std::vector<std::shared_ptr<ConnectionRecord>> records;
+    UnlistedConnections unlisted;
+    int nextConnectionId = 1;
+    std::uint64_t requestsAtLastStatus = 0;
+    int nextStatusSecond = 1;
+    bool finished = false;
+    int exitCode = 0;
+};
+
+} // namespace botarena
