@@ -39,10 +39,26 @@ std::optional<FieldSize> ParseFieldSize(const std::string& text) {
     return field;
 }
 
+std::optional<std::optional<int>> ParseHttpPort(const std::string& text) {
+    if (text == "off") {
+        return std::optional<int>();
+    }
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const int port = std::atoi(text.c_str());
+    if (port > 65535) {
+        return std::nullopt;
+    }
+    return std::optional<int>(port);
+}
+
 ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     ArenaOptions options;
     std::string field = "30x20";
     std::uint32_t seed = 0;
+    std::string http = "8080";
 
     CLI::App app("botarena: a robot-battle simulation server", "botarena");
     app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
@@ -61,7 +77,21 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
                    "End the battle after this many seconds; 0: never")
         ->check(CLI::Range(0.0, 1.0e6))
         ->capture_default_str();
-    app.add_option("--summary", options.summaryPath, "Write the final figures as JSON to FILE");
+    CLI::Option* summaryOption =
+        app.add_option("--summary", options.summaryPath, "Write the final figures as JSON to FILE");
+    app.add_option("--http", http,
+                   "Port of the battle viewer on the bind address; 0 picks a free one; off")
+        ->capture_default_str();
+    CLI::Option* recordOption = app.add_option(
+        "--record", options.recordPath, "Record the battle as JSON lines to FILE, for --replay");
+    CLI::Option* replayOption =
+        app.add_option("--replay", options.replayPath,
+                       "Serve a recorded battle to the viewer instead of running one");
+    // A replay runs no battle: the battle's own options make no sense beside it.
+    for (const char* battleOption : {"--port", "--bots", "--field", "--duration"}) {
+        replayOption->excludes(app.get_option(battleOption));
+    }
+    replayOption->excludes(seedOption)->excludes(summaryOption)->excludes(recordOption);
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     if (!reversed.empty()) {
@@ -84,6 +114,18 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         return parsed;
     }
     options.field = *size;
+    const std::optional<std::optional<int>> httpPort = ParseHttpPort(http);
+    if (!httpPort) {
+        parsed.exitCode = 2;
+        parsed.message = "--http: '" + http + "' is neither a port from 0 to 65535 nor off\n";
+        return parsed;
+    }
+    options.httpPort = *httpPort;
+    if (!options.replayPath.empty() && !options.httpPort) {
+        parsed.exitCode = 2;
+        parsed.message = "--replay: with --http off there is nothing to serve the replay on\n";
+        return parsed;
+    }
     if (*seedOption) {
         options.seed = seed;
     }

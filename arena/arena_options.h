@@ -24,6 +24,14 @@ struct ArenaOptions {
     double duration = 0.0;
     /// Where to write the JSON summary; empty for nowhere.
     std::string summaryPath;
+    /// The viewer's HTTP port on the bind address; 0 picks a free one; nothing for no viewer.
+    /// Off here, so that an arena made in code opens no fixed port; the command line's
+    /// default is 8080. [Limit: 0 to 65535]
+    std::optional<int> httpPort;
+    /// Where to record the battle as JSON lines; empty for no recording.
+    std::string recordPath;
+    /// A recording to serve to the viewer instead of running a battle; empty for a battle.
+    std::string replayPath;
 
     // Not on the command line: tests shorten them.
     double stallSeconds = 10.0; ///< a frame, handshake or write may wait this long [Units: s]
@@ -40,6 +48,10 @@ struct ParsedOptions {
 
 /// Reads the command line (the first argument is the program name).
 ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments);
+
+/// Reads the value of --http: a port from 0 to 65535, or "off" (an empty optional inside).
+/// Nothing when it is neither.
+std::optional<std::optional<int>> ParseHttpPort(const std::string& text);
 
 /// Reads "30x20" into a field size; nothing when the text is not two sizes within 4 to 1000.
 std::optional<FieldSize> ParseFieldSize(const std::string& text);

@@ -3,6 +3,7 @@
 #include "arena/drawing_request_handler.h"
 #include "arena/robot_request_handler.h"
 #include "arena/scoreboard.h"
+#include "arena/snapshot.h"
 
 #include <algorithm>
 #include <csignal>
@@ -63,10 +64,27 @@ ArenaServer::ArenaServer(asio::io_context& io, ArenaOptions options, std::ostrea
       battle(this->options.field, seed), log(err, [this] { return battle.Time(); }),
       robotAcceptor(io), drawingAcceptor(io), stepTimer(io), signals(io, SIGINT, SIGTERM) {}
 
+ArenaServer::~ArenaServer() {
+    if (viewer) {
+        viewer->Stop();
+    }
+}
+
 void ArenaServer::Start() {
     OpenPorts();
+    if (!options.recordPath.empty()) {
+        recorder = std::make_unique<RecordingWriter>(options.recordPath);
+    }
+    if (options.httpPort) {
+        viewer = std::make_unique<ViewerServer>(hub);
+        httpPort = viewer->Start(options.bind, *options.httpPort);
+    }
     out << "botarena listening on " << options.bind << " port " << RobotPort()
-        << " for robots and port " << DrawingPort() << " for drawing" << std::endl;
+        << " for robots and port " << DrawingPort() << " for drawing";
+    if (viewer) {
+        out << ", viewer at " << ViewerAddress(options.bind, httpPort);
+    }
+    out << std::endl;
     std::ostringstream opening;
     opening << "seed " << seed << ", field " << battle.Field().width << " x "
             << battle.Field().height;
@@ -79,6 +97,7 @@ void ArenaServer::Start() {
             Finish("stopped by signal " + std::to_string(number));
         }
     });
+    PublishSnapshot();
     nextStep = asio::steady_timer::clock_type::now();
     ScheduleStep();
 }
@@ -161,8 +180,10 @@ void ArenaServer::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) 
 }
 
 std::unique_ptr<RequestHandler> ArenaServer::MakeHandler(ClientSession& session) {
-    if (session.Record().kind == ConnectionKind::Drawing) {
-        return std::make_unique<DrawingRequestHandler>();
+    const ConnectionRecord& record = session.Record();
+    if (record.kind == ConnectionKind::Drawing) {
+        board.AddLayer(record.id, record.clientName);
+        return std::make_unique<DrawingRequestHandler>(board, record.id);
     }
     const int robotId = battle.AddRobot(false).Id();
     session.Record().robotId = robotId;
@@ -174,6 +195,8 @@ void ArenaServer::OnClosed(ClientSession& session) {
     if (record.robotId != 0) {
         battle.RemoveRobot(record.robotId);
     }
+    // A drawing shows what its client sees now: it goes with the connection.
+    board.RemoveLayer(record.id);
     if (records.size() > kMaxListedConnections) {
         const auto listed = std::find_if(records.begin(), records.end(),
                                          [&](const auto& entry) { return entry.get() == &record; });
@@ -242,6 +265,9 @@ void ArenaServer::OnStep(const std::error_code& error) {
             Finish("duration reached");
         } else if (battle.IsDecided()) {
             Finish(battle.RunningCount() == 1 ? "one robot left" : "no robot left");
+        } else if (battle.Time() + 1e-9 >= nextSnapshotTime) {
+            // On the battle's own clock, also while catching up: a recording keeps an even pace.
+            PublishSnapshot();
         }
     }
     if (!finished) {
@@ -294,6 +320,13 @@ void ArenaServer::Finish(const std::string& reason) {
     }
     PrintScoreboard(out, battle, {reason, seed});
     WriteSummary(reason);
+    PublishSnapshot(reason);
+    // The viewer's streams send this final snapshot and end; the threads stop with the server.
+    hub.Close();
+    if (recorder && !recorder->Close()) {
+        log.Line("cannot write the recording to " + options.recordPath);
+        exitCode = 1;
+    }
 }
 
 void ArenaServer::WriteSummary(const std::string& reason) {
@@ -301,11 +334,39 @@ void ArenaServer::WriteSummary(const std::string& reason) {
         return;
     }
     std::ofstream file(options.summaryPath);
-    file << SummaryJson(battle, {reason, seed}, records, unlisted).dump(2) << '\n';
+    // Names are whatever bytes the clients sent: text that is not UTF-8 is written with
+    // replacement characters rather than failing the whole summary.
+    file << SummaryJson(battle, {reason, seed}, records, unlisted)
+                .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+         << '\n';
     file.close();
     if (!file) {
         log.Line("cannot write the summary to " + options.summaryPath);
         exitCode = 1;
+    }
+}
+
+void ArenaServer::PublishSnapshot(const std::string& over) {
+    if (!viewer && !recorder) {
+        return;
+    }
+    while (nextSnapshotTime <= battle.Time() + 1e-9) {
+        nextSnapshotTime += kSnapshotSeconds;
+    }
+    nlohmann::json snapshot = SnapshotJson(battle, board);
+    if (!over.empty()) {
+        snapshot["over"] = over;
+    }
+    // Names are whatever bytes the clients sent; the viewer needs UTF-8.
+    std::string text = snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    if (recorder && !recorder->Write(text)) {
+        log.Line("cannot write the recording to " + options.recordPath + "; recording stopped");
+        recorder->Close();
+        recorder.reset();
+        exitCode = 1;
+    }
+    if (viewer) {
+        hub.Publish(std::move(text));
     }
 }
 

@@ -4,8 +4,12 @@
 #include "arena/battle.h"
 #include "arena/client_session.h"
 #include "arena/connection_record.h"
+#include "arena/drawing_board.h"
 #include "arena/event_log.h"
 #include "arena/opponent_pilot.h"
+#include "arena/recording.h"
+#include "arena/snapshot_hub.h"
+#include "arena/viewer_server.h"
 
 #include <asio.hpp>
 #include <cstdint>
@@ -19,13 +23,21 @@ namespace botarena {
 
 /// The arena on one event loop: the two listening ports, the sessions, the fixed-step battle
 /// with its built-in opponents, the once-a-second status line, and the end of the battle.
+/// With the viewer or a recording, it also makes a snapshot of the world every
+/// kSnapshotSeconds, hands it to the viewer's threads and appends it to the recording.
 class ArenaServer {
   public:
+    /// Simulated time between two snapshots: 20 a second. [Units: s]
+    static constexpr double kSnapshotSeconds = 0.05;
+
     /// `io`, `out` (first line and scoreboard) and `err` (event log) must outlive the server.
     ArenaServer(asio::io_context& io, ArenaOptions options, std::ostream& out, std::ostream& err);
+    /// Stops the viewer's threads.
+    ~ArenaServer();
 
-    /// Opens both ports and prints the first line naming them, places the opponents and starts
-    /// the clock. Throws std::runtime_error when a port cannot be opened.
+    /// Opens the ports (and the viewer's and the recording, when asked for) and prints the
+    /// first line naming them, places the opponents and starts the clock. Throws
+    /// std::runtime_error when a port or the recording cannot be opened.
     void Start();
     /// Ends the battle: closes every connection and port, prints the scoreboard and writes the
     /// summary. The event loop then runs out of work. Later calls do nothing.
@@ -33,10 +45,13 @@ class ArenaServer {
 
     std::uint16_t RobotPort() const { return robotPort; }
     std::uint16_t DrawingPort() const { return static_cast<std::uint16_t>(robotPort + 1); }
+    /// 0 without the viewer.
+    std::uint16_t HttpPort() const { return httpPort; }
     bool IsFinished() const { return finished; }
-    /// 0, or 1 when the summary could not be written.
+    /// 0, or 1 when the summary or the recording could not be written.
     int ExitCode() const { return exitCode; }
     const Battle& GetBattle() const { return battle; }
+    const DrawingBoard& Board() const { return board; }
     const std::vector<std::shared_ptr<ConnectionRecord>>& Connections() const { return records; }
 
   private:
@@ -51,12 +66,16 @@ class ArenaServer {
     void LogEvents(const std::vector<BattleEvent>& events);
     void LogStatus();
     void WriteSummary(const std::string& reason);
+    /// Hands the world's snapshot to the viewer and the recording; `over` names how the battle
+    /// ended, in the final one.
+    void PublishSnapshot(const std::string& over = "");
 
     asio::io_context& io;
     ArenaOptions options;
     std::ostream& out;
     std::uint32_t seed;
     Battle battle;
+    DrawingBoard board;
     EventLog log;
     asio::ip::tcp::acceptor robotAcceptor;
     asio::ip::tcp::acceptor drawingAcceptor;
@@ -64,6 +83,12 @@ class ArenaServer {
     asio::signal_set signals;
     std::uint16_t robotPort = 0;
     asio::steady_timer::time_point nextStep;
+
+    SnapshotHub hub;
+    std::unique_ptr<ViewerServer> viewer;
+    std::unique_ptr<RecordingWriter> recorder;
+    std::uint16_t httpPort = 0;
+    double nextSnapshotTime = 0.0; ///< [Units: s of battle time]
 
     std::vector<OpponentPilot> pilots;
     std::map<ClientSession*, std::shared_ptr<ClientSession>> sessions;

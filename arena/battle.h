@@ -71,6 +71,8 @@ class Battle {
     std::vector<BattleEvent> Step(double dt);
 
     const std::map<int, ArenaRobot>& Robots() const { return robots; }
+    /// The shells in flight, in no particular order.
+    const std::vector<Shell>& Shells() const { return shells; }
     std::size_t ShellCount() const { return shells.size(); }
     int RunningCount() const;
     int StartedCount() const { return startedCount; }

@@ -2,10 +2,29 @@
 
 #include "geometry/feature.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace botpilot {
+
+/// The cells of a `CachedFeature`, kept from one cache to the next by a user that builds a cache
+/// for every decision: a new cache over the same grid then needs neither an allocation nor a
+/// sweep of the whole grid, because each cache empties, when it ends, the cells it filled. One
+/// cache at a time may use a memo. Between caches every cell is empty.
+class FeatureMemo {
+  public:
+    FeatureMemo() = default;
+    FeatureMemo(const FeatureMemo&) = delete;
+    FeatureMemo& operator=(const FeatureMemo&) = delete;
+
+  private:
+    friend class CachedFeature;
+
+    std::vector<double> cells;       ///< 0.0: not computed yet
+    std::vector<std::size_t> filled; ///< indices of the cells the cache in use wrote
+    bool inUse = false;
+};
 
 /// Memoises an expensive feature on a grid of square cells over a rectangle (normally the
 /// playing field): each cell keeps the source's value at the first point asked for in it. A
@@ -18,6 +37,18 @@ class CachedFeature final : public Feature {
     /// [Units: world units] [Limit: cellSize > 0, minX <= maxX, minY <= maxY]
     CachedFeature(const Feature& source, double cellSize, double minX, double minY, double maxX,
                   double maxY);
+
+    /// The same over the cells of `memo`, which must outlive the cache and serve no other cache
+    /// meanwhile. The cache behaves exactly as one with cells of its own.
+    CachedFeature(const Feature& source, double cellSize, double minX, double minY, double maxX,
+                  double maxY, FeatureMemo& memo);
+
+    /// Empties the cells this cache filled, so that the memo is ready for the next one.
+    ~CachedFeature() override;
+
+    // A cache is used where it is built (built in place, it can still be returned by value).
+    CachedFeature(const CachedFeature&) = delete;
+    CachedFeature& operator=(const CachedFeature&) = delete;
 
     /// The memoised value of the cell containing (x, y). A point outside the rectangle uses the
     /// nearest edge cell, so the grid is never read or written out of bounds.
@@ -35,9 +66,9 @@ class CachedFeature final : public Feature {
     double minY;
     std::int32_t columns;
     std::int32_t rows;
-    // Row-major (row·columns + column); 0.0 marks a cell not computed yet. Filled lazily by the
-    // const `Height`, hence mutable.
-    mutable std::vector<double> cells;
+    FeatureMemo ownMemo; // the cells of a cache built without a memo
+    // The cells in use: `ownMemo` or a borrowed one. Filled lazily by the const `Height`.
+    FeatureMemo* memo;
 };
 
 } // namespace botpilot

@@ -24,6 +24,14 @@ class Clock {
     /// The platform's steady clock in seconds, at millisecond resolution. Its origin is arbitrary
     /// but it never jumps back (the time of day would, at midnight). [Units: s]
     static double SystemSeconds();
+
+    /// Where `SystemSeconds` reads the time. [Units: s]
+    using TimeSource = double (*)();
+
+    /// For tests only: makes `SystemSeconds` (and so `Update`) read `source` instead of the steady
+    /// clock, so that a test can replay cycles with the same time stamps every run; null puts the
+    /// steady clock back. The program never calls it.
+    static void SetSourceForTesting(TimeSource source);
 };
 
 } // namespace botpilot

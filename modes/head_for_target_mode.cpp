@@ -8,9 +8,8 @@
 #include "robot/robot_path.h"
 #include "world/playing_field.h"
 
-#include <algorithm>
 #include <cmath>
-#include <vector>
+#include <optional>
 
 namespace botpilot {
 
@@ -69,21 +68,10 @@ void HeadForTargetMode::Update() {
     Robot& robot = GetRobot();
     Body& body = robot.body;
 
-    std::vector<Target> targets;
-    for (const PredictedBattleObject& seen : robot.scanner.robotField.Objects()) {
-        const double h = seen.Heading().Normalise().Radians();
-        const Point position = seen.Position();
-        targets.push_back(Target{
-            Point{position.x - kAimBehind * std::cos(h), position.y - kAimBehind * std::sin(h)},
-            position});
-    }
-    if (targets.empty()) {
-        return;
-    }
-
     // The target is the one whose aim point lies most nearly along the body's heading: the
     // first of the targets sorted by the size of that bearing error. Only the first is used,
-    // so the minimum is taken; of equal errors the earlier in id order wins.
+    // so the minimum is taken as the targets come, in id order; of equal errors the earlier
+    // stays, as with a stable sort.
     const Point p = body.Position();
     const double heading = body.Heading().Normalise().Radians();
     const auto bearingError = [&p, heading](const Target& target) {
@@ -92,15 +80,31 @@ void HeadForTargetMode::Update() {
         // heading counts as nearly ahead.
         return std::abs(Angle(bearing - heading).Normalise().Radians());
     };
-    const Target& target =
-        *std::min_element(targets.begin(), targets.end(), [&](const Target& a, const Target& b) {
-            return bearingError(a) < bearingError(b);
-        });
+    std::optional<Target> chosen;
+    double chosenError = 0.0;
+    for (const PredictedBattleObject& seen : robot.scanner.robotField.InIdOrder()) {
+        const double h = seen.Heading().Normalise().Radians();
+        const Point position = seen.Position();
+        const Target candidate{
+            Point{position.x - kAimBehind * std::cos(h), position.y - kAimBehind * std::sin(h)},
+            position};
+        const double error = bearingError(candidate);
+        if (!chosen || error < chosenError) {
+            chosen = candidate;
+            chosenError = error;
+        }
+    }
+    if (!chosen) {
+        return;
+    }
+    const Target& target = *chosen;
 
     const double d = std::hypot(target.aim.x - p.x, target.aim.y - p.y);
 
-    // Built anew on every update: heights are memoised only for this update's trial paths.
-    const CachedFeature heights = CacheOverPlayingField(robot.terrain, kTerrainCellSize);
+    // A fresh cache on every update (over cells kept from one update to the next and emptied at
+    // the end of each): heights are memoised only for this update's trial paths.
+    const CachedFeature heights =
+        CacheOverPlayingField(robot.terrain, kTerrainCellSize, terrainMemo);
 
     const double speed = BoundedLinearInterpolate(
         kStandstillDistance, 0.0, kFullSpeedFraction * body.maxSpeed, kFullSpeed, d);

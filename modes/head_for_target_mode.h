@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry/angle.h"
+#include "geometry/cached_feature.h"
 #include "modes/mode.h"
 
 #include <string>
@@ -11,7 +12,8 @@ class Feature;
 
 /// Drives the body towards the seen robot that lies most nearly straight ahead, aiming at a
 /// point just behind it, and steers 0.2 rad to one side when the straight course would climb
-/// above 25 on the danger map. Commands the body only; keeps nothing between cycles.
+/// above 25 on the danger map. Commands the body only; keeps nothing between cycles that one
+/// cycle's decision could see.
 class HeadForTargetMode final : public Mode {
   public:
     HeadForTargetMode() = default;
@@ -30,6 +32,11 @@ class HeadForTargetMode final : public Mode {
     /// The greatest height on `heights` over the next 0.25 s of the body's path under the
     /// command (speed, heading). [Units: speed in percent of maxSpeed, heading in rad]
     double TrialMaxHeight(const Feature& heights, double speed, Angle heading) const;
+
+    // The cells of each update's terrain cache, kept so that an update allocates and clears
+    // only what it uses; every cell is empty again when an update ends, so no height outlives
+    // the update that computed it.
+    FeatureMemo terrainMemo;
 };
 
 } // namespace botpilot

@@ -18,7 +18,7 @@ constexpr double kFarthestDistance = 1000000.0;
 const PredictedBattleObject* FindNearestObject(const ObjectField& field, Point from) {
     const PredictedBattleObject* nearest = nullptr;
     double bound = kFarthestDistance;
-    for (const PredictedBattleObject& object : field.Objects()) {
+    for (const PredictedBattleObject& object : field.InIdOrder()) {
         const Point position = object.Position();
         const double distance = std::hypot(position.x - from.x, position.y - from.y);
         // Strictly below: of equally near objects the earlier (smaller id) stays.

@@ -17,7 +17,7 @@ std::string SecondSightingMode::GetName() const {
 }
 
 double SecondSightingMode::GetDesirability() {
-    for (const PredictedBattleObject& object : GetRobot().scanner.objectField.Objects()) {
+    for (const PredictedBattleObject& object : GetRobot().scanner.objectField.InIdOrder()) {
         if (object.ObservationCount() == 1) {
             return kScore;
         }

@@ -45,7 +45,7 @@ double StraightShooterMode::GetDesirability() {
         return 0.0;
     }
     // The first qualifying robot in id order is the target, not the nearest one.
-    for (const PredictedBattleObject& seen : robot.scanner.robotField.Objects()) {
+    for (const PredictedBattleObject& seen : robot.scanner.robotField.InIdOrder()) {
         const Point q = seen.PredictPosition(kLeadTime);
         const Point p = robot.body.Position();
         const double dx = q.x - p.x;

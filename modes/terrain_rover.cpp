@@ -38,43 +38,49 @@ constexpr double kReverseMinHeight = 50.0;
 TerrainRover::TerrainRover(Body& body, const Terrain& terrain) : body(body), terrain(terrain) {}
 
 std::vector<EngineCommand> TerrainRover::GenerateCommands() const {
+    std::vector<EngineCommand> fan;
+    GenerateCommands(fan);
+    return fan;
+}
+
+void TerrainRover::GenerateCommands(std::vector<EngineCommand>& fan) const {
     const Angle heading = body.Heading();
     const double normalised = heading.Normalise().Radians();
-    std::vector<EngineCommand> commands;
-    commands.reserve(kCommandCount);
+    fan.clear();
+    fan.reserve(kCommandCount);
     // Straight on keeps the heading as read; the turns are offsets from the normalised heading.
     // The offsets are accumulated (0.1, then + 0.2 each time), so the eighth lands a hair above
     // 1.5, still well inside the quarter turn that bounds them.
     for (double speed = kTopSpeed; speed >= kSlowestSpeed; speed *= 0.5) {
-        commands.push_back({speed, heading, false});
+        fan.push_back({speed, heading, false});
         for (double offset = kFirstOffset; offset <= kPi / 2; offset += kOffsetStep) {
-            commands.push_back({speed, normalised + offset, false});
-            commands.push_back({speed, normalised - offset, false});
+            fan.push_back({speed, normalised + offset, false});
+            fan.push_back({speed, normalised - offset, false});
         }
     }
-    commands.push_back({kReverseSpeed, heading, false});
-    commands.push_back({kReverseSpeed, normalised + kPi / 2, false});
-    commands.push_back({kReverseSpeed, normalised - kPi / 2, false});
-    commands.push_back({0.0, heading, false});
-    return commands;
+    fan.push_back({kReverseSpeed, heading, false});
+    fan.push_back({kReverseSpeed, normalised + kPi / 2, false});
+    fan.push_back({kReverseSpeed, normalised - kPi / 2, false});
+    fan.push_back({0.0, heading, false});
 }
 
 void TerrainRover::Update() {
     Timer section("TerrainRover::Update");
-    const std::vector<EngineCommand> commands = GenerateCommands();
+    GenerateCommands(commands);
 
-    const Point start = body.Position();
-    const Angle heading = body.Heading();
-    std::vector<RobotPath> paths;
+    const Point here = body.Position();
+    // Every candidate starts from here: what they share is worked out once.
+    const PathStart start(here.x, here.y, body.Heading(), body.maxSpeed, body.maxTurnRate);
+    paths.clear();
     paths.reserve(commands.size());
     for (const EngineCommand& command : commands) {
-        paths.emplace_back(start.x, start.y, heading, body.maxSpeed, body.maxTurnRate, command);
+        paths.emplace_back(start, command);
     }
-    const PathList candidates(paths.begin(), paths.end());
+    candidates.assign(paths.begin(), paths.end());
 
     // Every candidate samples the terrain 11 times; the cache keeps the sum over all sources to
     // one evaluation per cell for this decision only.
-    const CachedFeature cachedTerrain = CacheOverPlayingField(terrain, kCacheCellSize);
+    const CachedFeature cachedTerrain = CacheOverPlayingField(terrain, kCacheCellSize, terrainMemo);
     const PathChooser chooser(cachedTerrain, kHorizonSeconds);
     const std::int32_t chosen = chooser.Choose(candidates);
 
@@ -86,7 +92,6 @@ void TerrainRover::Update() {
     }
     const EngineCommand& command = commands[static_cast<std::size_t>(chosen)];
     // The rule reads the terrain itself at the robot, not the coarser cached copy.
-    const Point here = body.Position();
     if (command.engineSpeed < 0.0 && terrain.Height(here.x, here.y) < kReverseMinHeight) {
         body.SetEngineSpeed(0.0);
         body.SetEngineOrientation(command.orientation.Normalise().Radians() + kPi);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "geometry/cached_feature.h"
 #include "robot/body.h"
+#include "robot/path_chooser.h"
 #include "robot/robot_path.h"
 #include "world/terrain.h"
 
@@ -10,8 +12,8 @@ namespace botpilot {
 
 /// Drives the body over the danger map: each cycle it proposes a fixed fan of engine commands,
 /// predicts where each would take the robot over the next quarter second, lets the path chooser
-/// pick the one that stays lowest on the terrain, and sets the engine to it. Keeps no state
-/// between cycles.
+/// pick the one that stays lowest on the terrain, and sets the engine to it. Keeps nothing that
+/// one cycle's decision could see of another's.
 class TerrainRover {
   public:
     /// `body` and `terrain` belong to the robot and must outlive the rover.
@@ -22,6 +24,8 @@ class TerrainRover {
     /// (N normalises into (-pi, pi]); then the reverse commands {-100, h}, {-100, N(h) + pi/2},
     /// {-100, N(h) - pi/2}; last the stop {0, h}.
     std::vector<EngineCommand> GenerateCommands() const;
+    /// The same candidates, into `commands` (emptied first), whose storage is then reused.
+    void GenerateCommands(std::vector<EngineCommand>& commands) const;
 
     /// Chooses one candidate and sets the engine: stops when none qualifies, and stops and turns
     /// about instead of reversing unless the robot stands on high ground (50 or more).
@@ -31,6 +35,13 @@ class TerrainRover {
   private:
     Body& body;             // the robot's: outlives the rover
     const Terrain& terrain; // the robot's: outlives the rover
+    // The cells of each update's terrain cache, kept so that an update allocates and clears
+    // only what it uses; every cell is empty again when an update ends.
+    FeatureMemo terrainMemo;
+    // The working lists of an update, kept for their storage only.
+    std::vector<EngineCommand> commands;
+    std::vector<RobotPath> paths;
+    PathList candidates;
 };
 
 } // namespace botpilot

@@ -44,32 +44,65 @@ void CheckHorizon(double horizon) {
     }
 }
 
+/// The heights a path meets over the horizon, and its first clamped point.
+struct HeightProfile {
+    double maxHeight = -1000000.0;
+    double endHeight = 0.0;
+    Point start;
+};
+
+// Inline: it runs at every point sampled, and a call of its own costs as much as the clamping.
+inline Point ClampedPoint(const Path& path, double t, const PlayingField& field) {
+    const Point p = path.PointAt(t);
+    return field.Clamp(p.x, p.y);
+}
+
+/// Samples the heights of `path` at t = 0, step, 2·step, ... while t <= horizon.
+HeightProfile SampleHeights(const Path& path, const Feature& heightSource, double horizon,
+                            const PlayingField& field) {
+    HeightProfile profile;
+    const double step = horizon * kStepFraction;
+    // The first sample, at t = 0, is also the point the displacement is measured from: a path's
+    // point at a given time is always the same, so it is worked out once.
+    profile.start = ClampedPoint(path, 0.0, field);
+    // t is accumulated rather than computed as a multiple of the step, so the last sample falls
+    // at or a hair below the horizon: 11 samples for the horizons in use.
+    double t = 0.0;
+    Point p = profile.start;
+    for (;;) {
+        const double h = heightSource.Height(p.x, p.y);
+        profile.endHeight = h;
+        if (h > profile.maxHeight) {
+            profile.maxHeight = h;
+        }
+        t = step + t;
+        if (!(t <= horizon)) {
+            break;
+        }
+        p = ClampedPoint(path, t, field);
+    }
+    return profile;
+}
+
+/// How far the path's clamped points at 0 (`start`) and at the horizon lie apart.
+double Displacement(const Path& path, double horizon, Point start, const PlayingField& field) {
+    const Point end = ClampedPoint(path, horizon, field);
+    return std::hypot(end.x - start.x, end.y - start.y);
+}
+
 } // namespace
 
 Point ClampedPointAt(const Path& path, double t) {
-    const Point p = path.PointAt(t);
-    return PlayingField::Instance().Clamp(p.x, p.y);
+    return ClampedPoint(path, t, PlayingField::Instance());
 }
 
 PathInfo::PathInfo(const Path& path, const Feature& heightSource, double horizon) {
     CheckHorizon(horizon);
-    const double step = horizon * kStepFraction;
-    // t is accumulated rather than computed as a multiple of the step, so the last sample falls
-    // at or a hair below the horizon: 11 samples for the horizons in use.
-    double t = 0.0;
-    do {
-        const Point p = ClampedPointAt(path, t);
-        const double h = heightSource.Height(p.x, p.y);
-        endHeight = h;
-        if (h > maxHeight) {
-            maxHeight = h;
-        }
-        t = step + t;
-    } while (t <= horizon);
-
-    const Point start = ClampedPointAt(path, 0.0);
-    const Point end = ClampedPointAt(path, horizon);
-    displacement = std::hypot(end.x - start.x, end.y - start.y);
+    const PlayingField& field = PlayingField::Instance();
+    const HeightProfile profile = SampleHeights(path, heightSource, horizon, field);
+    maxHeight = profile.maxHeight;
+    endHeight = profile.endHeight;
+    displacement = Displacement(path, horizon, profile.start, field);
 }
 
 PathChooser::PathChooser(const Feature& heightSource, double horizon)
@@ -91,37 +124,52 @@ std::vector<PathInfo> PathChooser::CalculatePathInfo(const PathList& paths,
 
 std::int32_t PathChooser::Choose(const PathList& paths) const {
     Timer timer("PathChooser::Choose");
-    const std::vector<PathInfo> infos = CalculatePathInfo(paths, *heightSource, horizon);
-    const auto count = static_cast<std::int32_t>(infos.size());
-
-    // The lowest-ending path among those that stay below the limit, relaxing the limit in steps.
-    // Comparisons are strict, so of equal final heights the earlier path wins.
-    std::int32_t result = -1;
-    double limit = kFirstHeightLimit;
-    do {
-        double best = kUnreachableEndHeight;
+    const PlayingField& field = PlayingField::Instance();
+    const auto count = static_cast<std::int32_t>(paths.size());
+    // One pass over the paths serves every limit at once: each limit keeps its own lowest-ending
+    // path, exactly as a pass of its own would find it, and the first limit (in the order they
+    // are tried) that found one decides. Comparisons are strict, so of equal final heights the
+    // earlier path wins; a path ending at kUnreachableEndHeight or higher never does.
+    constexpr int kLimits = 3;
+    constexpr double limits[kLimits] = {kFirstHeightLimit, kFirstHeightLimit + kHeightLimitStep,
+                                        kFirstHeightLimit + 2 * kHeightLimitStep};
+    static_assert(kFirstHeightLimit + 2 * kHeightLimitStep == kLastHeightLimit,
+                  "the limits tried are 65, 80 and 95");
+    std::int32_t lowest[kLimits] = {-1, -1, -1};
+    double lowestEnd[kLimits] = {kUnreachableEndHeight, kUnreachableEndHeight,
+                                 kUnreachableEndHeight};
+    // Failing every limit: the path that gets farthest, the earlier of equals. A path that does
+    // not move never wins.
+    std::int32_t farthest = -1;
+    double farthestDisplacement = 0.0;
+    {
+        // The paths' figures, in path order, worked out as CalculatePathInfo works them out.
+        Timer infoTimer("PathChooser::CalculatePathInfo");
         for (std::int32_t i = 0; i < count; ++i) {
-            if (infos[i].endHeight < best && infos[i].maxHeight < limit) {
-                result = i;
-                best = infos[i].endHeight;
+            const Path& path = paths[static_cast<std::size_t>(i)];
+            const HeightProfile profile = SampleHeights(path, *heightSource, horizon, field);
+            for (int limit = 0; limit < kLimits; ++limit) {
+                if (profile.endHeight < lowestEnd[limit] && profile.maxHeight < limits[limit]) {
+                    lowest[limit] = i;
+                    lowestEnd[limit] = profile.endHeight;
+                }
+            }
+            // Worked out with the heights although only the last resort needs it: on dangerous
+            // ground, where the robot is most often, that resort is taken, and working it out
+            // later would ask for each path's first point a second time.
+            const double displacement = Displacement(path, horizon, profile.start, field);
+            if (displacement > farthestDisplacement) {
+                farthest = i;
+                farthestDisplacement = displacement;
             }
         }
-        if (result != -1) {
-            return result;
-        }
-        limit = limit + kHeightLimitStep;
-    } while (limit <= kLastHeightLimit);
-
-    // No path is safe enough: the one that gets farthest, the earlier of equals. A path that
-    // does not move never wins.
-    double best = 0.0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (infos[i].displacement > best) {
-            result = i;
-            best = infos[i].displacement;
+    }
+    for (int limit = 0; limit < kLimits; ++limit) {
+        if (lowest[limit] != -1) {
+            return lowest[limit];
         }
     }
-    return result;
+    return farthest;
 }
 
 } // namespace botpilot

@@ -88,8 +88,8 @@ void Robot::PollSlowValue() {
 
 void Robot::SetCurrentModes() {
     Timer section("Robot::SetCurrentModes");
-    std::vector<Component> claimed;
-    std::vector<Mode*> chosen;
+    claimed.clear();
+    chosen.clear();
     // Each pass picks the best mode that shares no component with those already chosen; a
     // chosen mode's own components keep it from being picked again.
     while (Mode* best = ChooseBestMode(claimed)) {
@@ -114,13 +114,16 @@ void Robot::SetCurrentModes() {
     }
     // The same modes in another order are no change: the old order stays.
     if (changed) {
-        currentModes = std::move(chosen);
-        std::string line = "Active modes: ";
+        currentModes.swap(chosen); // the old list's storage serves the next cycle's choice
+        // Built whole and written at once; the line's storage is kept for the next change.
+        modesLine.assign("Active modes: ");
         for (const Mode* mode : currentModes) {
-            line += mode->GetName() + " ";
+            modesLine.append(mode->GetName()).append(" ");
         }
-        std::cerr << line << std::endl;
+        std::cerr << modesLine << std::endl;
     }
+    claimed.clear();
+    chosen.clear();
 }
 
 Mode* Robot::ChooseBestMode(const std::vector<Component>& claimed) {

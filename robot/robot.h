@@ -8,6 +8,7 @@
 #include "world/terrain.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace botpilot {
@@ -68,6 +69,11 @@ private:
     int pollIndex = 0;
     std::vector<std::unique_ptr<Mode>> modes;
     std::vector<Mode*> currentModes; // each owned by `modes`
+    // The working lists of SetCurrentModes, kept so that a cycle reuses their storage; empty
+    // between cycles.
+    std::vector<Component> claimed;
+    std::vector<Mode*> chosen;
+    std::string modesLine; // the "Active modes: " line, its storage kept
 };
 
 } // namespace botpilot

@@ -1,5 +1,7 @@
 #include "robot/robot_path.h"
 
+#include "geometry/interpolation.h"
+
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
@@ -29,10 +31,25 @@ void CheckTurnRate(double maxTurnRate) {
 
 } // namespace
 
+PathStart::PathStart(double x, double y, Angle heading, double maxSpeed, double maxTurnRate)
+    : x(x), y(y), maxSpeed(maxSpeed), maxTurnRate(maxTurnRate),
+      normalisedHeading(Normalised(heading)) {
+    CheckTurnRate(maxTurnRate);
+    const double left = normalisedHeading + kPi / 2.0;
+    const double right = normalisedHeading - kPi / 2.0;
+    towardsLeftCentre = Point{std::cos(left), std::sin(left)};
+    towardsRightCentre = Point{std::cos(right), std::sin(right)};
+}
+
 RobotPath::RobotPath(double x, double y, Angle heading, double maxSpeed, double maxTurnRate,
                      const EngineCommand& command)
-    : command(command) {
-    CheckTurnRate(maxTurnRate);
+    : RobotPath(PathStart(x, y, heading, maxSpeed, maxTurnRate), command) {}
+
+RobotPath::RobotPath(const PathStart& start, const EngineCommand& command) : command(command) {
+    const double x = start.x;
+    const double y = start.y;
+    const double maxSpeed = start.maxSpeed;
+    const double maxTurnRate = start.maxTurnRate;
 
     // Signed speed: negative drives backwards. [Units: distance per second]
     const double v = maxSpeed * command.engineSpeed * 0.01;
@@ -40,7 +57,8 @@ RobotPath::RobotPath(double x, double y, Angle heading, double maxSpeed, double 
     radius = (360.0 / maxTurnRate) * std::abs(v) / (2.0 * kPi);
 
     // The turn the shorter way round; positive is counter-clockwise.
-    const double delta = Normalised(Normalised(command.orientation) - Normalised(heading));
+    const double theta = Normalised(command.orientation);
+    const double delta = Normalised(theta - start.normalisedHeading);
     turnTime = std::abs(delta) / (maxTurnRate * kPi * kDegreeInPiRadians);
 
     // The centre lies to the left of the robot for a counter-clockwise turn forwards. Driving
@@ -48,10 +66,9 @@ RobotPath::RobotPath(double x, double y, Angle heading, double maxSpeed, double 
     // side would do, and the right one is taken.
     const bool centreLeft =
         (command.engineSpeed > 0.0 && delta > 0.0) || (command.engineSpeed < 0.0 && delta < 0.0);
-    const double phi =
-        centreLeft ? Normalised(heading) + kPi / 2.0 : Normalised(heading) - kPi / 2.0;
-    centreX = x + radius * std::cos(phi);
-    centreY = y + radius * std::sin(phi);
+    const Point towardsCentre = centreLeft ? start.towardsLeftCentre : start.towardsRightCentre;
+    centreX = x + radius * towardsCentre.x;
+    centreY = y + radius * towardsCentre.y;
 
     // With radius 0 both differences are 0; atan2 of (−0, −0) would give −π, so 0 is set outright.
     const double dy = y - centreY;
@@ -62,8 +79,11 @@ RobotPath::RobotPath(double x, double y, Angle heading, double maxSpeed, double 
 
     const double endX = centreX + radius * std::cos(Normalised(endAngle));
     const double endY = centreY + radius * std::sin(Normalised(endAngle));
-    const double theta = Normalised(command.orientation);
     straight = LinearPath(endX, endY, v * std::cos(theta), v * std::sin(theta));
+
+    const bool crosses = startAngle.CrossesBoundary(endAngle);
+    arcFrom = crosses ? Angle::ToPositiveRadians(startAngle.Radians()) : startAngle.Radians();
+    arcTo = crosses ? Angle::ToPositiveRadians(endAngle.Radians()) : endAngle.Radians();
 }
 
 Point RobotPath::PointAt(double t) const {
@@ -71,7 +91,8 @@ Point RobotPath::PointAt(double t) const {
     if (!(t < turnTime)) {
         return straight.PointAt(t - turnTime);
     }
-    const double a = Angle::AngleAtFraction(0.0, startAngle, turnTime, endAngle, t);
+    // Angle::AngleAtFraction(0, startAngle, turnTime, endAngle, t), its choice of ends made once.
+    const double a = BoundedLinearInterpolate(0.0, arcFrom, turnTime, arcTo, t);
     return {centreX + radius * std::cos(a), centreY + radius * std::sin(a)};
 }
 

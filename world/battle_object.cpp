@@ -15,6 +15,7 @@ std::int32_t BattleObject::Id() const {
 
 void BattleObject::SetId(std::int32_t newId) {
     id = newId;
+    ++stateRevision;
 }
 
 Point BattleObject::Position() const {
@@ -24,6 +25,7 @@ Point BattleObject::Position() const {
 void BattleObject::SetPosition(double x, double y) {
     position = Point{x, y};
     positionTime = Clock::Now();
+    ++stateRevision;
 }
 
 double BattleObject::PositionTime() const {
@@ -37,6 +39,7 @@ Point BattleObject::Velocity() const {
 void BattleObject::SetVelocity(double vx, double vy) {
     velocity = Point{vx, vy};
     velocityTime = Clock::Now();
+    ++stateRevision;
 }
 
 double BattleObject::VelocityTime() const {
@@ -50,6 +53,7 @@ Angle BattleObject::Heading() const {
 void BattleObject::SetHeading(Angle angle) {
     heading = angle;
     headingTime = Clock::Now();
+    ++stateRevision;
 }
 
 double BattleObject::HeadingTime() const {

@@ -49,6 +49,10 @@ class BattleObject {
     /// `IsFacing` of the object's (present) position.
     bool IsFacing(const BattleObject& object, Angle fieldOfView) const;
 
+    /// Changes each time one of the base setters stores a value, so that whoever derives
+    /// something from the stored state can tell whether it still holds.
+    std::uint64_t StateRevision() const { return stateRevision; }
+
   private:
     std::int32_t id = 0;
     Point position;
@@ -57,6 +61,7 @@ class BattleObject {
     double headingTime;
     Point velocity;
     double velocityTime;
+    std::uint64_t stateRevision = 0;
 };
 
 } // namespace botpilot

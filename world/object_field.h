@@ -35,6 +35,35 @@ class ObjectField final : public Feature {
     /// owning, valid until the next `Purge`.
     std::vector<std::reference_wrapper<PredictedBattleObject>> Objects();
     std::vector<std::reference_wrapper<const PredictedBattleObject>> Objects() const;
+
+    /// Walks the objects in ascending id order in place, for loops that only read.
+    class ConstIterator {
+      public:
+        using Entry =
+            std::map<std::int32_t, std::unique_ptr<PredictedBattleObject>>::const_iterator;
+        explicit ConstIterator(Entry at) : at(at) {}
+        const PredictedBattleObject& operator*() const { return *at->second; }
+        ConstIterator& operator++() {
+            ++at;
+            return *this;
+        }
+        bool operator!=(const ConstIterator& other) const { return at != other.at; }
+
+      private:
+        Entry at;
+    };
+    /// The objects of `InIdOrder`: a range for a range-based for.
+    struct ConstRange {
+        ConstIterator first;
+        ConstIterator last;
+        ConstIterator begin() const { return first; }
+        ConstIterator end() const { return last; }
+    };
+    /// All objects in ascending id order, as `Objects` lists them but without building a list:
+    /// valid until the field changes.
+    ConstRange InIdOrder() const {
+        return ConstRange{ConstIterator(objects.begin()), ConstIterator(objects.end())};
+    }
     /// Removes and destroys every object for which `ShouldPurge` holds.
     void Purge();
     /// The first rule that fires decides: outside the playing field (at its present, extrapolated

@@ -49,21 +49,6 @@ bool PlayingField::Contains(double x, double y) const {
     return MinX() <= x && x <= MaxX() && MinY() <= y && y <= MaxY();
 }
 
-Point PlayingField::Clamp(double x, double y) const {
-    Point clamped{x, y};
-    if (clamped.x < MinX()) {
-        clamped.x = MinX();
-    } else if (clamped.x > MaxX()) {
-        clamped.x = MaxX();
-    }
-    if (clamped.y < MinY()) {
-        clamped.y = MinY();
-    } else if (clamped.y > MaxY()) {
-        clamped.y = MaxY();
-    }
-    return clamped;
-}
-
 double PlayingField::Height(double x, double y) const {
     // Signed distances: the Gaussian is even, so a point outside is pushed back as if inside.
     double sum = Gaussian(y - MinY(), kWallAmplitude, kWallWidth); // lower wall
@@ -76,6 +61,12 @@ double PlayingField::Height(double x, double y) const {
 CachedFeature CacheOverPlayingField(const Feature& source, double cellSize) {
     const PlayingField& field = PlayingField::Instance();
     return CachedFeature(source, cellSize, field.MinX(), field.MinY(), field.MaxX(), field.MaxY());
+}
+
+CachedFeature CacheOverPlayingField(const Feature& source, double cellSize, FeatureMemo& memo) {
+    const PlayingField& field = PlayingField::Instance();
+    return CachedFeature(source, cellSize, field.MinX(), field.MinY(), field.MaxX(), field.MaxY(),
+                         memo);
 }
 
 } // namespace botpilot

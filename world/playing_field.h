@@ -45,7 +45,21 @@ class PlayingField final : public Feature {
     /// Whether (x, y) lies in the rectangle, edges included.
     bool Contains(double x, double y) const;
     /// The nearest point of the rectangle, each coordinate held to its bounds on its own.
-    Point Clamp(double x, double y) const;
+    /// Inline: the path chooser clamps every point it samples.
+    Point Clamp(double x, double y) const {
+        Point clamped{x, y};
+        if (clamped.x < MinX()) {
+            clamped.x = MinX();
+        } else if (clamped.x > MaxX()) {
+            clamped.x = MaxX();
+        }
+        if (clamped.y < MinY()) {
+            clamped.y = MinY();
+        } else if (clamped.y > MaxY()) {
+            clamped.y = MaxY();
+        }
+        return clamped;
+    }
 
     /// The wall potential: a Gaussian of amplitude 30 and width 1 of the distance to each of the
     /// four walls, summed. 30 on a wall, 60 in a corner, practically 0 beyond four units.
@@ -63,5 +77,9 @@ class PlayingField final : public Feature {
 /// (read once: build it after the size has been fetched). `source` must outlive the cache.
 /// [Units: world units] [Limit: cellSize > 0]
 CachedFeature CacheOverPlayingField(const Feature& source, double cellSize);
+
+/// The same over the cells of `memo`, kept by the caller from one decision to the next (see
+/// `FeatureMemo`); `memo` must outlive the cache.
+CachedFeature CacheOverPlayingField(const Feature& source, double cellSize, FeatureMemo& memo);
 
 } // namespace botpilot

@@ -1,8 +1,9 @@
 #include "world/seen_objects.h"
 
-#include "geometry/interpolation.h"
+#include "geometry/clock.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace botpilot {
 
@@ -22,16 +23,25 @@ constexpr double kObjectWidth = 1.0; // [Units: world units]
 
 } // namespace
 
+std::uint64_t RidgeMemo::ClockBits() {
+    const double now = Clock::Now();
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &now, sizeof bits);
+    return bits;
+}
+
 std::unique_ptr<PredictedBattleObject> SeenRobot::Create() const {
     return std::make_unique<SeenRobot>();
 }
 
 double SeenRobot::Height(double x, double y) const {
-    const Point p = Position();
-    const double h = Heading().Normalise().Radians();
-    const Point end{p.x + kRobotReach * std::cos(h), p.y + kRobotReach * std::sin(h)};
-    return SegmentGaussian(x, y, p.x, p.y, kRobotNearWeight, end.x, end.y, kRobotFarWeight,
-                           kRobotWidth);
+    const SegmentRidge& ahead = ridge.Get(*this, [this] {
+        const Point p = Position();
+        const double h = Heading().Normalise().Radians();
+        const Point end{p.x + kRobotReach * std::cos(h), p.y + kRobotReach * std::sin(h)};
+        return SegmentRidge(p.x, p.y, kRobotNearWeight, end.x, end.y, kRobotFarWeight, kRobotWidth);
+    });
+    return ahead.Height(x, y);
 }
 
 std::unique_ptr<PredictedBattleObject> SeenObject::Create() const {
@@ -39,10 +49,13 @@ std::unique_ptr<PredictedBattleObject> SeenObject::Create() const {
 }
 
 double SeenObject::Height(double x, double y) const {
-    const Point p = Position();
-    const Point future = PredictPosition(kObjectLookAheadSeconds);
-    return SegmentGaussian(x, y, p.x, p.y, kObjectNearWeight, future.x, future.y, kObjectFarWeight,
-                           kObjectWidth);
+    const SegmentRidge& track = ridge.Get(*this, [this] {
+        const Point p = Position();
+        const Point future = PredictPosition(kObjectLookAheadSeconds);
+        return SegmentRidge(p.x, p.y, kObjectNearWeight, future.x, future.y, kObjectFarWeight,
+                            kObjectWidth);
+    });
+    return track.Height(x, y);
 }
 
 } // namespace botpilot

@@ -72,8 +72,8 @@ TEST(ArenaEndToEndTest, DrivenRobotMovesAndIsServedWithoutProtocolErrors) {
     const std::string base = ::testing::TempDir() + "arena_e2e_" + std::to_string(getpid());
     const std::string summaryPath = base + "_summary.json";
     const std::string logPath = base + "_log.txt";
-    testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--bots", "2", "--seed", "11",
-                                 "--duration", "5", "--summary", summaryPath},
+    testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--http", "off", "--bots", "2",
+                                 "--seed", "11", "--duration", "5", "--summary", summaryPath},
                                 logPath);
     const std::optional<std::string> firstLine = arena.ReadFirstLine(20.0);
     ASSERT_TRUE(firstLine);

@@ -4,6 +4,7 @@
 #include "link/frame.h"
 #include "link/little_endian.h"
 #include "platform/tcp_socket.h"
+#include "tests/arena/arena_under_test.h"
 #include "tests/support/scripted_server.h"
 
 #include <future>
@@ -17,60 +18,7 @@ namespace {
 using botpilot::Deadline;
 using botpilot::TcpSocket;
 
-/// Short enough for a test, long enough that a well-behaved exchange never trips it. [Units: s]
-constexpr double kTestStallSeconds = 0.3;
-
-/// An arena on 127.0.0.1 with OS-chosen ports, its event loop on a thread of its own.
-class ArenaUnderTest {
-  public:
-    explicit ArenaUnderTest(ArenaOptions options) : server(io, WithTestPorts(options), out, err) {
-        server.Start();
-        ended = finished.get_future();
-        loop = std::thread([this] {
-            io.run();
-            finished.set_value();
-        });
-    }
-    ~ArenaUnderTest() { Stop(); }
-
-    std::uint16_t RobotPort() const { return server.RobotPort(); }
-    std::uint16_t DrawingPort() const { return server.DrawingPort(); }
-
-    /// Ends the battle from its own thread and waits for the loop to finish.
-    void Stop() {
-        if (loop.joinable()) {
-            asio::post(io, [this] { server.Finish("test over"); });
-            loop.join();
-        }
-    }
-    /// Waits for the battle to end by itself.
-    bool WaitForEnd(double seconds) {
-        if (ended.wait_for(std::chrono::duration<double>(seconds)) != std::future_status::ready) {
-            return false;
-        }
-        loop.join();
-        return true;
-    }
-    /// Only once stopped.
-    const ArenaServer& Server() const { return server; }
-    std::string Out() const { return out.str(); }
-    std::string Err() const { return err.str(); }
-
-  private:
-    static ArenaOptions WithTestPorts(ArenaOptions options) {
-        options.port = 0;
-        options.stallSeconds = kTestStallSeconds;
-        return options;
-    }
-
-    asio::io_context io;
-    std::ostringstream out;
-    std::ostringstream err;
-    ArenaServer server;
-    std::promise<void> finished;
-    std::future<void> ended;
-    std::thread loop;
-};
+using testing::ArenaUnderTest;
 
 TcpSocket ConnectRaw(std::uint16_t port) {
     TcpSocket socket;
@@ -217,8 +165,10 @@ TEST(ArenaServerTest, ClientThatTakesNoRepliesIsClosed) {
     EXPECT_NO_THROW(good.Serve());
     // Reading the replies would unblock the arena: watch the send side fail instead, which it
     // does once the arena has closed the connection.
+    // The bound only proves that it happens: the stall time is far shorter, but a loaded machine
+    // may be slow to run the arena's timers.
     bool failed = false;
-    const Deadline deadline = Deadline::After(5.0);
+    const Deadline deadline = Deadline::After(30.0);
     while (!failed && !deadline.Expired()) {
         const botpilot::IoResult result = greedy.SendSome(burst.data(), burst.size(), deadline);
         failed = result.status == botpilot::IoStatus::Closed ||

@@ -17,8 +17,8 @@ TEST(BotpilotBattleTest, ClientFightsAndBothProgramsEndCleanly) {
     const std::string summaryPath =
         ::testing::TempDir() + "botpilot_battle_" + std::to_string(getpid()) + ".json";
     const std::string logPath = summaryPath + ".log";
-    testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--bots", "2", "--duration", "5",
-                                 "--seed", "1", "--summary", summaryPath},
+    testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--http", "off", "--bots", "2",
+                                 "--duration", "5", "--seed", "1", "--summary", summaryPath},
                                 logPath);
     const auto firstLine = arena.ReadFirstLine(10.0);
     ASSERT_TRUE(firstLine.has_value());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace botpilot {
 namespace {
@@ -149,6 +150,111 @@ TEST(CachedFeatureTest, NotANumberUsesACellWithoutLeavingTheGrid) {
     EXPECT_EQ(cache.Height(std::nan(""), std::nan("")), 5.0);
     EXPECT_EQ(cache.Height(-15.0, -10.0), 5.0); // the lower left cell
     EXPECT_EQ(source.calls, 1);
+}
+
+// The cell of a point, as the cache has always chosen it: the truncated quotient, held to the
+// grid. The cache may compute it differently, but must land in the same cell for every point, or
+// the first point kept for a cell (and so every height after it) would change.
+int ReferenceCell(double offset, double cellSize, int count) {
+    const double index = std::trunc(offset / cellSize);
+    if (!(index > 0.0)) {
+        return 0;
+    }
+    if (index >= count - 1) {
+        return count - 1;
+    }
+    return static_cast<int>(index);
+}
+
+TEST(CachedFeatureTest, PointsNearCellBoundariesLandInTheCellOfTheTruncatedQuotient) {
+    const double nan = std::nan("");
+    const double infinity = std::numeric_limits<double>::infinity();
+    for (const double cellSize : {0.2, 0.1, 0.3, 7.0}) {
+        const int columns = static_cast<int>(std::trunc((kMaxX - kMinX) / cellSize)) + 1;
+        std::vector<double> xs = {nan, -infinity, infinity, -1e300, 1e300, kMinX, kMaxX};
+        for (int k = -2; k <= columns + 1; ++k) {
+            const double boundary = kMinX + k * cellSize;
+            xs.push_back(boundary);
+            xs.push_back(std::nextafter(boundary, -infinity));
+            xs.push_back(std::nextafter(boundary, infinity));
+        }
+        for (std::size_t i = 1; i < xs.size(); ++i) {
+            // Two points in turn: the second reads the first's value only if they share a cell.
+            const double a = xs[i - 1];
+            const double b = xs[i];
+            const CountingFeature source(
+                [](double x, double) { return std::isnan(x) ? 1.5 : x + 100; });
+            const CachedFeature cache(source, cellSize, kMinX, kMinY, kMaxX, kMaxY);
+            cache.Height(a, 0.0);
+            cache.Height(b, 0.0);
+            const bool sameCell = ReferenceCell(a - kMinX, cellSize, columns) ==
+                                  ReferenceCell(b - kMinX, cellSize, columns);
+            EXPECT_EQ(source.calls, sameCell ? 1 : 2)
+                << "cell size " << cellSize << ", points " << a << " and " << b;
+        }
+    }
+}
+
+// A memo kept from one cache to the next must make each cache behave as one with fresh cells of
+// its own: no value of an earlier cache may be seen by a later one.
+TEST(FeatureMemoTest, EachCacheOverAMemoStartsFromEmptyCells) {
+    FeatureMemo memo;
+    const CountingFeature first(DistinctHeight);
+    {
+        const CachedFeature cache(first, 1.0, kMinX, kMinY, kMaxX, kMaxY, memo);
+        EXPECT_EQ(cache.Height(2.2, 1.2), DistinctHeight(2.2, 1.2));
+        EXPECT_EQ(cache.Height(2.7, 1.7), DistinctHeight(2.2, 1.2)); // same cell: first point's
+    }
+    // The next decision, over another source and other points of the same cells.
+    const CountingFeature second([](double x, double y) { return -3.0 * x + y; });
+    const CachedFeature cache(second, 1.0, kMinX, kMinY, kMaxX, kMaxY, memo);
+    EXPECT_EQ(cache.Height(2.7, 1.7), -3.0 * 2.7 + 1.7);
+    EXPECT_EQ(cache.Height(2.2, 1.2), -3.0 * 2.7 + 1.7);
+    EXPECT_EQ(second.calls, 1);
+}
+
+TEST(FeatureMemoTest, ValuesThatLookLikeEmptyCellsAndNotANumberAreEmptiedToo) {
+    const double nan = std::nan("");
+    FeatureMemo memo;
+    {
+        // A NaN is kept like any value; -0.0 compares equal to an empty cell and is asked again.
+        const CountingFeature odd([nan](double x, double) { return x < 0.0 ? nan : -0.0; });
+        const CachedFeature cache(odd, 1.0, kMinX, kMinY, kMaxX, kMaxY, memo);
+        EXPECT_TRUE(std::isnan(cache.Height(-5.5, 0.5)));
+        EXPECT_TRUE(std::isnan(cache.Height(-5.5, 0.5)));
+        EXPECT_EQ(cache.Height(5.5, 0.5), 0.0);
+        EXPECT_EQ(cache.Height(5.5, 0.5), 0.0);
+        EXPECT_EQ(odd.calls, 3);
+    }
+    const CountingFeature plain(DistinctHeight);
+    const CachedFeature cache(plain, 1.0, kMinX, kMinY, kMaxX, kMaxY, memo);
+    EXPECT_EQ(cache.Height(-5.5, 0.5), DistinctHeight(-5.5, 0.5));
+    EXPECT_EQ(cache.Height(5.5, 0.5), DistinctHeight(5.5, 0.5));
+    EXPECT_EQ(plain.calls, 2);
+}
+
+TEST(FeatureMemoTest, ACacheOverAMemoAnswersBitForBitAsOneWithItsOwnCells) {
+    FeatureMemo memo;
+    struct Grid {
+        double cellSize;
+        double maxX; // the rectangle changes size between decisions too
+    };
+    int decision = 0;
+    for (const Grid grid :
+         {Grid{0.2, kMaxX}, Grid{0.2, kMaxX}, Grid{0.1, kMaxX}, Grid{0.2, 20.0}}) {
+        // A hill that moves between decisions, as the terrain does.
+        const GaussianFeature hill(3.0 + decision++, 4.0, 10.0, 5.0);
+        const CachedFeature own(hill, grid.cellSize, kMinX, kMinY, grid.maxX, kMaxY);
+        const CachedFeature shared(hill, grid.cellSize, kMinX, kMinY, grid.maxX, kMaxY, memo);
+        EXPECT_EQ(shared.Columns(), own.Columns());
+        // Points wandering over the field and beyond it, each cell met more than once.
+        for (int i = 0; i < 2000; ++i) {
+            const double x = -16.0 + std::fmod(i * 0.37, 38.0);
+            const double y = -11.0 + std::fmod(i * 0.23, 22.0);
+            ASSERT_EQ(shared.Height(x, y), own.Height(x, y))
+                << "cell size " << grid.cellSize << " point " << i;
+        }
+    }
 }
 
 } // namespace

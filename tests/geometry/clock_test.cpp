@@ -33,5 +33,22 @@ TEST(ClockTest, UpdateFollowsTheSteadyClock) {
     EXPECT_LT(Clock::Now() - now, 1.0);
 }
 
+double FixedSeconds() {
+    return 42.5;
+}
+
+TEST(ClockTest, ATestSourceReplacesTheSteadyClockUntilReset) {
+    Clock::SetSourceForTesting(&FixedSeconds);
+    Clock::Update();
+    EXPECT_EQ(Clock::Now(), 42.5);
+    EXPECT_EQ(Clock::SystemSeconds(), 42.5);
+
+    Clock::SetSourceForTesting(nullptr);
+    const double before = SteadySeconds();
+    Clock::Update();
+    EXPECT_GE(Clock::Now(), before);
+    EXPECT_LE(Clock::Now(), SteadySeconds());
+}
+
 } // namespace
 } // namespace botpilot

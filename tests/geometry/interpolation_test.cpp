@@ -81,5 +81,58 @@ TEST(InterpolationTest, SegmentGaussianOfZeroLengthUsesTheLargerWeight) {
     EXPECT_NEAR(SegmentGaussian(4, 5, 1, 1, -3, 1, 1, -8, 5), Gaussian(5, -3, 5), 1e-12);
 }
 
+// The ridge evaluated point by point, every term worked out at every point: the form the
+// precomputed ridge must reproduce bit for bit, or the robot's choices could change.
+double RidgeAtEveryPoint(double px, double py, double x0, double y0, double w0, double x1,
+                         double y1, double w1, double sigma) {
+    const double ex = x1 - x0;
+    const double ey = y1 - y0;
+    const double length = std::sqrt(ex * ex + ey * ey);
+    double distance = 0.0;
+    double weight = 0.0;
+    if (length == 0.0) {
+        distance = std::hypot(px - x0, py - y0);
+        weight = w0 > w1 ? w0 : w1;
+    } else {
+        const double u = ((px - x0) * ex + (py - y0) * ey) / (length * length);
+        if (u < 0.0) {
+            distance = std::hypot(px - x0, py - y0);
+            weight = w0;
+        } else if (u > 1.0) {
+            distance = std::hypot(px - x1, py - y1);
+            weight = w1;
+        } else {
+            distance = std::hypot(px - (x0 + u * ex), py - (y0 + u * ey));
+            weight = w0 + u * (w1 - w0);
+        }
+    }
+    return weight * std::exp(-(distance * distance) / (2.0 * sigma * sigma));
+}
+
+TEST(SegmentRidgeTest, GivesBitForBitWhatThePerPointFormulaGives) {
+    struct Segment {
+        double x0, y0, w0, x1, y1, w1, sigma;
+    };
+    const Segment segments[] = {
+        {0.3, -1.7, 50, 3.9, 1.4, 30, 2},         // a seen robot's ridge
+        {-4.2, 2.2, 100, -4.2001, 2.2003, 70, 1}, // a slow shell's short track
+        {1.0, 1.0, 100, 1.0, 1.0, 70, 1},         // a shell at rest: zero length
+        {7.77, -3.1, -3, -9.13, 6.02, 8, 0.37},   // rising weight, odd width
+    };
+    for (const Segment& s : segments) {
+        const SegmentRidge ridge(s.x0, s.y0, s.w0, s.x1, s.y1, s.w1, s.sigma);
+        for (int i = 0; i < 500; ++i) {
+            const double px = -15.0 + std::fmod(i * 0.731, 30.0);
+            const double py = -10.0 + std::fmod(i * 0.417, 20.0);
+            const double expected =
+                RidgeAtEveryPoint(px, py, s.x0, s.y0, s.w0, s.x1, s.y1, s.w1, s.sigma);
+            ASSERT_EQ(ridge.Height(px, py), expected) << "point " << i;
+            ASSERT_EQ(SegmentGaussian(px, py, s.x0, s.y0, s.w0, s.x1, s.y1, s.w1, s.sigma),
+                      expected)
+                << "point " << i;
+        }
+    }
+}
+
 } // namespace
 } // namespace botpilot

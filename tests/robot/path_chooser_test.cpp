@@ -171,6 +171,76 @@ TEST(PathChooserTest, FallsBackToTheFarthestPathWhenNoneStaysBelow95) {
     }
 }
 
+/// The choice made step by step from the paths' `PathInfo`s: each limit in turn, then the
+/// farthest path.
+std::int32_t ChooseStepByStep(const std::vector<PathInfo>& infos) {
+    for (double limit = 65.0; limit <= 95.0; limit = limit + 15.0) {
+        std::int32_t result = -1;
+        double best = 1000000.0;
+        for (std::size_t i = 0; i < infos.size(); ++i) {
+            if (infos[i].endHeight < best && infos[i].maxHeight < limit) {
+                result = static_cast<std::int32_t>(i);
+                best = infos[i].endHeight;
+            }
+        }
+        if (result != -1) {
+            return result;
+        }
+    }
+    std::int32_t result = -1;
+    double best = 0.0;
+    for (std::size_t i = 0; i < infos.size(); ++i) {
+        if (infos[i].displacement > best) {
+            result = static_cast<std::int32_t>(i);
+            best = infos[i].displacement;
+        }
+    }
+    return result;
+}
+
+// The chooser scores all limits and the fallback in one pass over the paths; it must pick what
+// the rule applied step by step to the paths' figures picks, in every branch of the rule.
+TEST(PathChooserTest, ChoosesWhatTheRuleAppliedStepByStepChooses) {
+    ScopedPlayingFieldSize field;
+    int branchesSeen[5] = {}; // chose under 65, 80, 95, by reach, nothing
+    for (int fan = 0; fan < 400; ++fan) {
+        // Terrain rising to 60..110 somewhere, with flat stretches (ties) and a hole of NaN.
+        const double crest = 60.0 + (fan * 7) % 50;
+        const FunctionFeature terrain([crest, fan](double x, double y) {
+            if (fan % 23 == 0 && x > 3.0) {
+                return std::nan("");
+            }
+            const double bump = crest * std::exp(-((x - 2.0) * (x - 2.0) + y * y) / 4.0);
+            const double plateau = fan % 37 == 0 ? 100.0 : 0.0; // nothing qualifies there
+            return std::floor(plateau + bump + 0.3 * x * (fan % 3) - y);
+        });
+        std::vector<LinearPath> paths;
+        for (int i = 0; i < 2 + fan % 9; ++i) {
+            const double angle = 0.7 * i + 0.1 * fan;
+            const bool resting = fan % 37 == 0 || (fan + i) % 5 == 0;
+            const double speed = resting ? 0.0 : 4.0 + (i % 3) * 6.0;
+            paths.emplace_back(fan % 4 * 1.5, (fan % 5) - 2.0, speed * std::cos(angle),
+                               speed * std::sin(angle));
+        }
+        const PathList list = ListOf(paths);
+        const std::vector<PathInfo> infos = PathChooser::CalculatePathInfo(list, terrain, 0.25);
+        const std::int32_t expected = ChooseStepByStep(infos);
+        ASSERT_EQ(PathChooser(terrain, 0.25).Choose(list), expected) << "fan " << fan;
+        if (expected == -1) {
+            ++branchesSeen[4];
+        } else {
+            const PathInfo& chosen = infos[static_cast<std::size_t>(expected)];
+            ++branchesSeen[chosen.maxHeight < 65.0   ? 0
+                           : chosen.maxHeight < 80.0 ? 1
+                           : chosen.maxHeight < 95.0 ? 2
+                                                     : 3];
+        }
+    }
+    for (int branch = 0; branch < 5; ++branch) {
+        EXPECT_GT(branchesSeen[branch], 0) << "branch " << branch << " never taken";
+    }
+}
+
 TEST(PathChooserTest, TimesChooseWithTheInfoCalculationNestedInIt) {
     std::ostringstream report;
     EnableTimerForTesting(report, [] { return 0.0; });

@@ -197,3 +197,64 @@ TEST(RobotPathTest, RejectsATurningRateThatIsNotPositive) {
 
 } // namespace
 } // namespace botpilot
+
+namespace botpilot {
+namespace {
+
+// The turn-then-run model with every quantity worked out where it is used, per path and per
+// point: the form the shared start and the precomputed arc ends must reproduce bit for bit, or
+// the path chooser could pick another candidate.
+Point PointWorkedOutInFull(double x, double y, Angle heading, double maxSpeed, double maxTurnRate,
+                           const EngineCommand& command, double t) {
+    const auto normalised = [](Angle a) { return a.Normalise().Radians(); };
+    const double v = maxSpeed * command.engineSpeed * 0.01;
+    const double radius = (360.0 / maxTurnRate) * std::abs(v) / (2.0 * kPi);
+    const double delta = normalised(normalised(command.orientation) - normalised(heading));
+    const double turnTime = std::abs(delta) / (maxTurnRate * kPi * 0.005555555555555556);
+    const bool left =
+        (command.engineSpeed > 0.0 && delta > 0.0) || (command.engineSpeed < 0.0 && delta < 0.0);
+    const double phi = left ? normalised(heading) + kPi / 2.0 : normalised(heading) - kPi / 2.0;
+    const double centreX = x + radius * std::cos(phi);
+    const double centreY = y + radius * std::sin(phi);
+    const double dy = y - centreY;
+    const double dx = x - centreX;
+    const Angle startAngle = (dx == 0.0 && dy == 0.0) ? 0.0 : std::atan2(dy, dx);
+    const Angle endAngle = normalised(startAngle) + delta;
+    if (!(t < turnTime)) {
+        const double endX = centreX + radius * std::cos(normalised(endAngle));
+        const double endY = centreY + radius * std::sin(normalised(endAngle));
+        const double theta = normalised(command.orientation);
+        const double s = t - turnTime;
+        return {endX + s * (v * std::cos(theta)), endY + s * (v * std::sin(theta))};
+    }
+    const double a = Angle::AngleAtFraction(0.0, startAngle, turnTime, endAngle, t);
+    return {centreX + radius * std::cos(a), centreY + radius * std::sin(a)};
+}
+
+TEST(RobotPathTest, PointsAreBitForBitThoseOfTheModelWorkedOutInFull) {
+    const double speeds[] = {100.0, 50.0, 12.5, 0.0, -100.0, -37.0};
+    const double headings[] = {0.0, 0.3, kPi, -kPi, 3.0 * kPi, -2.9, 1.5707963267948966};
+    const double turns[] = {0.0, 0.1, -0.1, 1.5000000000000002, -1.5, kPi / 2.0, 3.1, -3.1};
+    for (const double heading : headings) {
+        const PathStart start(-3.25, 7.5, heading, 12.0, 180.0);
+        for (const double speed : speeds) {
+            for (const double turn : turns) {
+                const EngineCommand command{speed, heading + turn, false};
+                const RobotPath shared(start, command);
+                const RobotPath own(-3.25, 7.5, heading, 12.0, 180.0, command);
+                for (double t = 0.0; t <= 0.3; t += 0.025) {
+                    const Point expected =
+                        PointWorkedOutInFull(-3.25, 7.5, heading, 12.0, 180.0, command, t);
+                    for (const RobotPath* path : {&shared, &own}) {
+                        const Point p = path->PointAt(t);
+                        ASSERT_EQ(p.x, expected.x) << heading << " " << speed << " " << turn;
+                        ASSERT_EQ(p.y, expected.y) << heading << " " << speed << " " << turn;
+                    }
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace botpilot

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace botpilot {
@@ -196,6 +197,39 @@ TEST(ObjectFieldTest, HeightIsTheSumOfItsObjectsHeights) {
     EXPECT_EQ(field.Height(0.25, 0.0),
               field.Get(1).Height(0.25, 0.0) + field.Get(2).Height(0.25, 0.0));
     EXPECT_DOUBLE_EQ(field.Height(0.0, 0.0), 100.0 * std::exp(-0.125) + 100.0);
+}
+
+// The modes read the fields in place rather than through a copied list; they must meet the same
+// objects in the same order, before and after a purge.
+TEST(ObjectFieldTest, ReadingInPlaceMeetsTheObjectsOfTheListInIdOrder) {
+    const checks::ScopedClock clock(0.0);
+    const checks::ScopedPlayingFieldSize field;
+    ObjectField objects(std::make_unique<PredictedBattleObject>(), kOff, kOff);
+    const auto inPlace = [&objects] {
+        std::vector<const PredictedBattleObject*> met;
+        for (const PredictedBattleObject& object : std::as_const(objects).InIdOrder()) {
+            met.push_back(&object);
+        }
+        return met;
+    };
+    const auto listed = [&objects] {
+        std::vector<const PredictedBattleObject*> met;
+        for (const PredictedBattleObject& object : objects.Objects()) {
+            met.push_back(&object);
+        }
+        return met;
+    };
+    EXPECT_TRUE(inPlace().empty());
+    for (const std::int32_t id : {9, -4, 3, 120}) {
+        objects.Get(id);
+    }
+    EXPECT_EQ(inPlace(), listed());
+    EXPECT_EQ(Ids(objects), (std::vector<std::int32_t>{-4, 3, 9, 120}));
+    Clock::Advance(1.0);
+    objects.Get(3).SetPosition(40.0, 0.0); // off the field: purged
+    objects.Purge();
+    EXPECT_EQ(inPlace(), listed());
+    EXPECT_EQ(inPlace().size(), 3u);
 }
 
 } // namespace

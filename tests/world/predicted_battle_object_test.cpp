@@ -1,4 +1,5 @@
 #include "geometry/clock.h"
+#include "geometry/interpolation.h"
 #include "world/check_scopes.h"
 #include "world/predicted_battle_object.h"
 #include "world/seen_objects.h"
@@ -113,6 +114,54 @@ TEST(SeenObjectTest, RaisesARidgeAlongItsTrackOfTheNextFiveSeconds) {
     for (const Case& c : cases) {
         EXPECT_NEAR(shell.Height(c.x, c.y), c.height, 1e-9) << c.x << ", " << c.y;
     }
+}
+
+// The ridges are worked out once per state of the object and of the clock. Every way the state
+// can change must be seen: a stale ridge would put the danger where the object no longer is.
+TEST(SeenObjectsTest, RidgesFollowEveryChangeOfTheObjectAndOfTheClock) {
+    const checks::ScopedClock clock(0.0);
+    SeenRobot robot;
+    SeenObject shell;
+    // What each height must be: the ridge worked out afresh from the object's present state.
+    const auto robotRidge = [&](double x, double y) {
+        const Point p = robot.Position();
+        const double h = robot.Heading().Normalise().Radians();
+        return SegmentGaussian(x, y, p.x, p.y, 50, p.x + 5 * std::cos(h), p.y + 5 * std::sin(h), 30,
+                               2);
+    };
+    const auto shellRidge = [&](double x, double y) {
+        const Point p = shell.Position();
+        const Point f = shell.PredictPosition(5.0);
+        return SegmentGaussian(x, y, p.x, p.y, 100, f.x, f.y, 70, 1);
+    };
+    const auto expectFresh = [&](const char* after) {
+        for (const Point q : {Point{0.5, 0.5}, Point{3.0, -1.0}, Point{-2.0, 4.0}}) {
+            EXPECT_EQ(robot.Height(q.x, q.y), robotRidge(q.x, q.y)) << "robot, after " << after;
+            EXPECT_EQ(shell.Height(q.x, q.y), shellRidge(q.x, q.y)) << "shell, after " << after;
+        }
+    };
+    expectFresh("construction");
+    robot.SetPosition(1.0, 1.0);
+    shell.SetPosition(1.0, 1.0);
+    expectFresh("the first sighting");
+    Clock::Advance(0.5);
+    expectFresh("the clock moved"); // the robot is at rest, but the shell's track moved on
+    robot.SetPosition(2.0, 0.5);
+    shell.SetPosition(2.0, 0.5);
+    expectFresh("a second sighting, moving");
+    Clock::Advance(0.25);
+    expectFresh("the clock moved again: both are extrapolated");
+    robot.SetHeading(2.5);
+    expectFresh("a new heading");
+    robot.SetVelocity(-1.0, 0.0);
+    shell.SetVelocity(0.0, 3.0);
+    expectFresh("a new velocity");
+    Clock::Set(0.75); // the same time again
+    expectFresh("the clock set to the time it had");
+    Clock::Set(-0.0);
+    robot.Height(0.0, 0.0);
+    Clock::Set(0.0); // equal to -0 in value, not in bits
+    expectFresh("the clock set from -0 to 0");
 }
 
 } // namespace

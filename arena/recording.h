@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace botarena {
+
+/// A recording line longer than this is refused. A snapshot with a full drawing board is
+/// about 150 kB. [Units: bytes]
+constexpr std::size_t kMaxRecordingLineBytes = 16u * 1024u * 1024u;
+/// Recordings of more snapshots than this are refused: 55 hours at 20 a second, an index of
+/// about 100 MB.
+constexpr std::size_t kMaxRecordingFrames = 4'000'000;
+
+/// A recording that cannot be read as one; the text names the file, and the line where it
+/// is at fault.
+class RecordingError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Writes snapshots as JSON lines, one a line, for `botarena --replay`.
+class RecordingWriter {
+  public:
+    /// Creates or empties the file; throws RecordingError when it cannot.
+    explicit RecordingWriter(const std::string& path);
+
+    /// Appends one snapshot, a JSON text without line breaks. False once any write failed.
+    bool Write(const std::string& snapshot);
+    /// Flushes and closes the file; false when any write failed. Later calls do nothing.
+    bool Close();
+    const std::string& Path() const { return path; }
+
+  private:
+    std::string path;
+    std::ofstream file;
+    bool failed = false;
+};
+
+/// A recording opened for replay: an index of its snapshots, read from the file on demand so
+/// that a long battle is not held in memory. Every line is checked once when it is loaded.
+class Recording {
+  public:
+    /// Reads and checks the whole file: every non-empty line a JSON object with a finite
+    /// `time` that does not go back. Throws RecordingError naming the first fault.
+    static Recording Load(const std::string& path);
+
+    const std::string& Path() const { return path; }
+    /// At least 1.
+    std::size_t FrameCount() const { return frames.size(); }
+    /// [Units: s] [Limit: index < FrameCount()]
+    double FrameTime(std::size_t index) const { return frames[index].time; }
+    /// The last snapshot at or before `time`; the first when `time` comes before it.
+    std::size_t FrameAt(double time) const;
+    /// The snapshot's text, one line of compact JSON, read through `file` (a stream's own
+    /// handle on Path()). Throws RecordingError when the file no longer holds it.
+    std::string ReadFrame(std::ifstream& file, std::size_t index) const;
+
+  private:
+    struct Frame {
+        std::uint64_t offset = 0; ///< of the line in the file [Units: bytes]
+        std::size_t length = 0;   ///< without the line break [Units: bytes]
+        double time = 0.0;        ///< [Units: s]
+    };
+
+    std::string path;
+    std::vector<Frame> frames;
+};
+
+} // namespace botarena

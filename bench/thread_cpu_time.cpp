@@ -1,0 +1,13 @@
+#include "bench/thread_cpu_time.h"
+
+#include <ctime>
+
+namespace botpilot::bench {
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+} // namespace botpilot::bench
