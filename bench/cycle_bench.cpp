@@ -16,7 +16,7 @@
 #include "bench/allocation_counter.h"
 #include "bench/bench_world.h"
 #include "bench/loopback_server.h"
-#include "bench/thread_cpu_time.h"
+#include "platform/thread_cpu_time.h"
 #include "link/connection.h"
 #include "link/controller.h"
 #include "link/controller_message.h"

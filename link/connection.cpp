@@ -54,8 +54,10 @@ void Connection::Connect(const std::string& host, std::int32_t port) {
 
 Message Connection::Exchange(std::int32_t messageType, const Message& request) {
     const std::lock_guard<std::mutex> hold(exchangeLock);
-    SendAll(socket, BuildRequestFrame(messageType, request),
-            Deadline::After(timeouts.replySeconds), "Error sending message to server");
+    frameBuffer.clear();
+    AppendRequestFrame(frameBuffer, messageType, request);
+    SendAll(socket, frameBuffer, Deadline::After(timeouts.replySeconds),
+            "Error sending message to server");
     return ReceiveReply(socket, Deadline::After(timeouts.replySeconds));
 }
 

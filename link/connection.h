@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace botpilot {
 
@@ -41,6 +42,8 @@ private:
     ConnectionTimeouts timeouts;
     TcpSocket socket;
     std::mutex exchangeLock;
+    /// The request frame being sent, kept between exchanges so that its storage is reused.
+    std::vector<std::uint8_t> frameBuffer;
 };
 
 /// Sends every byte, or throws std::runtime_error with `errorText`.

@@ -16,13 +16,18 @@ std::vector<std::uint8_t> BuildHandshake(const std::string& clientName,
 }
 
 std::vector<std::uint8_t> BuildRequestFrame(std::int32_t messageType, const Message& request) {
-    const std::vector<std::uint8_t>& payload = request.Bytes();
     std::vector<std::uint8_t> frame;
-    frame.reserve(kRequestHeaderBytes + payload.size());
+    AppendRequestFrame(frame, messageType, request);
+    return frame;
+}
+
+void AppendRequestFrame(std::vector<std::uint8_t>& frame, std::int32_t messageType,
+                        const Message& request) {
+    const std::vector<std::uint8_t>& payload = request.Bytes();
+    frame.reserve(frame.size() + kRequestHeaderBytes + payload.size());
     AppendUint32(frame, static_cast<std::uint32_t>(messageType));
     AppendUint32(frame, static_cast<std::uint32_t>(payload.size()));
     frame.insert(frame.end(), payload.begin(), payload.end());
-    return frame;
 }
 
 std::vector<std::uint8_t> BuildReplyFrame(const Message& reply) {

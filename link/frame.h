@@ -33,6 +33,9 @@ std::vector<std::uint8_t> BuildHandshake(const std::string& clientName,
 
 /// The request frame in one contiguous buffer.
 std::vector<std::uint8_t> BuildRequestFrame(std::int32_t messageType, const Message& request);
+/// The request frame appended to `frame`, so that a connection can reuse one buffer.
+void AppendRequestFrame(std::vector<std::uint8_t>& frame, std::int32_t messageType,
+                        const Message& request);
 
 /// The reply frame in one contiguous buffer (used by servers and their test doubles).
 std::vector<std::uint8_t> BuildReplyFrame(const Message& reply);

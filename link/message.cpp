@@ -3,21 +3,33 @@
 #include "link/little_endian.h"
 
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 namespace botpilot {
 
+// Each value is appended with one insert, so that a small request costs one allocation rather
+// than one per doubling of its buffer.
+
 void Message::AddInt(std::int32_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(MessageValueTag::Integer));
-    AppendUint32(bytes, static_cast<std::uint32_t>(value));
+    const auto raw = static_cast<std::uint32_t>(value);
+    const std::uint8_t encoded[5] = {static_cast<std::uint8_t>(MessageValueTag::Integer),
+                                     static_cast<std::uint8_t>(raw),
+                                     static_cast<std::uint8_t>(raw >> 8),
+                                     static_cast<std::uint8_t>(raw >> 16),
+                                     static_cast<std::uint8_t>(raw >> 24)};
+    bytes.insert(bytes.end(), std::begin(encoded), std::end(encoded));
 }
 
 void Message::AddDouble(double value) {
     static_assert(sizeof(double) == sizeof(std::uint64_t), "doubles travel as 64-bit IEEE 754");
     std::uint64_t raw = 0;
     std::memcpy(&raw, &value, sizeof raw);
-    bytes.push_back(static_cast<std::uint8_t>(MessageValueTag::Double));
-    AppendUint64(bytes, raw);
+    std::uint8_t encoded[9] = {static_cast<std::uint8_t>(MessageValueTag::Double)};
+    for (int i = 0; i < 8; ++i) {
+        encoded[1 + i] = static_cast<std::uint8_t>(raw >> (8 * i));
+    }
+    bytes.insert(bytes.end(), std::begin(encoded), std::end(encoded));
 }
 
 void Message::AddString(const std::string& value) {
@@ -25,6 +37,7 @@ void Message::AddString(const std::string& value) {
         throw std::length_error("String of " + std::to_string(value.size()) +
                                 " bytes is too long for a message");
     }
+    bytes.reserve(bytes.size() + 5 + value.size());
     bytes.push_back(static_cast<std::uint8_t>(MessageValueTag::String));
     AppendUint32(bytes, static_cast<std::uint32_t>(value.size()));
     bytes.insert(bytes.end(), value.begin(), value.end());

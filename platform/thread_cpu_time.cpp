@@ -1,8 +1,8 @@
-#include "bench/thread_cpu_time.h"
+#include "platform/thread_cpu_time.h"
 
 #include <ctime>
 
-namespace botpilot::bench {
+namespace botpilot {
 
 double ThreadCpuSeconds() {
     timespec now{};
@@ -10,4 +10,4 @@ double ThreadCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-} // namespace botpilot::bench
+} // namespace botpilot
