@@ -60,7 +60,7 @@ bool TryListen(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::endpoint&
 
 ArenaServer::ArenaServer(asio::io_context& io, ArenaOptions options, std::ostream& out,
                          std::ostream& err)
-    : io(io), options(std::move(options)), out(out), seed(ChooseSeed(this->options.seed)),
+    : options(std::move(options)), out(out), seed(ChooseSeed(this->options.seed)),
       battle(this->options.field, seed), log(err, [this] { return battle.Time(); }),
       robotAcceptor(io), drawingAcceptor(io), stepTimer(io), signals(io, SIGINT, SIGTERM) {}
 

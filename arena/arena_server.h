@@ -70,7 +70,6 @@ class ArenaServer {
     /// ended, in the final one.
     void PublishSnapshot(const std::string& over = "");
 
-    asio::io_context& io;
     ArenaOptions options;
     std::ostream& out;
     std::uint32_t seed;
