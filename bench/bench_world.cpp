@@ -38,64 +38,10 @@ BenchWorld ShootingWorld() {
     return world;
 }
 
-Message WorldReply(std::int32_t type, const BenchWorld& world) {
-    Message reply;
-    if (static_cast<ControllerMessage>(type) == ControllerMessage::GetPlayingFieldSize) {
-        reply.AddDouble(world.xSize);
-        reply.AddDouble(world.ySize);
-        return reply;
-    }
-    reply.AddString("");
-    switch (static_cast<ControllerMessage>(type)) {
-    case ControllerMessage::GetRobotId:
-        reply.AddInt(1);
-        break;
-    case ControllerMessage::GetPosition:
-        reply.AddDouble(world.x);
-        reply.AddDouble(world.y);
-        break;
-    case ControllerMessage::GetOrientation:
-        reply.AddDouble(world.heading);
-        break;
-    case ControllerMessage::GetScannerOrientation:
-    case ControllerMessage::GetTurretOrientation:
-        reply.AddDouble(0.0);
-        break;
-    case ControllerMessage::GetGunCharge:
-        reply.AddDouble(world.gunCharge);
-        break;
-    case ControllerMessage::FireGun:
-        reply.AddInt(world.fireResult);
-        break;
-    case ControllerMessage::GetSeenRobots:
-        reply.AddInt(static_cast<std::int32_t>(world.robots.size()));
-        for (const RobotSighting& robot : world.robots) {
-            reply.AddInt(robot.id);
-            reply.AddDouble(robot.x);
-            reply.AddDouble(robot.y);
-            reply.AddDouble(robot.orientation);
-            reply.AddString(robot.type);
-            reply.AddString(robot.name);
-        }
-        break;
-    case ControllerMessage::GetSeenObjects:
-        reply.AddInt(static_cast<std::int32_t>(world.objects.size()));
-        for (const ObjectSighting& object : world.objects) {
-            reply.AddInt(object.id);
-            reply.AddDouble(object.x);
-            reply.AddDouble(object.y);
-        }
-        break;
-    default:
-        break; // settings and configuration: the empty error text is the whole reply
-    }
-    return reply;
-}
-
 WorldChannel::WorldChannel(const BenchWorld& world) {
     constexpr std::int32_t kTypes = 30; // the robot connection's types run from 1 to 29
     for (std::int32_t type = 0; type < kTypes; ++type) {
-        replies.push_back(WorldReply(type, world));
+        replies.push_back(testing::WorldReply(type, world));
     }
 }
 

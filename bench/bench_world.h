@@ -6,6 +6,7 @@
 #include "link/controller.h"
 #include "link/message.h"
 #include "link/message_channel.h"
+#include "tests/support/world_reply.h"
 
 #include <cstdint>
 #include <string>
@@ -13,18 +14,9 @@
 
 namespace botpilot::bench {
 
-/// What the server tells the robot, in every cycle alike.
-struct BenchWorld {
+/// What the server tells the robot, in every cycle alike, under a name for the reports.
+struct BenchWorld : testing::FakeWorld {
     std::string name;
-    double xSize = 30.0;
-    double ySize = 20.0;
-    double x = 0.0;
-    double y = 0.0;
-    double heading = 0.0; ///< [Units: rad]
-    double gunCharge = 100.0;
-    std::int32_t fireResult = 0;
-    std::vector<RobotSighting> robots;
-    std::vector<ObjectSighting> objects;
 };
 
 /// The driven robot in mid-field with 2 robots and 4 shells in view, one shell close enough that
@@ -34,9 +26,6 @@ BenchWorld BusyWorld();
 BenchWorld QuietWorld();
 /// A robot close ahead and a charged gun: the robot shoots whenever the charge allows.
 BenchWorld ShootingWorld();
-
-/// The server's reply payload to a request of this type.
-Message WorldReply(std::int32_t type, const BenchWorld& world);
 
 /// A channel without a socket that answers every request from a fixed world, for the component
 /// benchmarks. Replies are built once per type and copied out, as a connection builds a fresh

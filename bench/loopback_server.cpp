@@ -50,7 +50,7 @@ bool WriteAll(TcpSocket& client, const std::vector<std::uint8_t>& bytes) {
 LoopbackServer::LoopbackServer(const BenchWorld& world)
     : listener(TcpListener::Listen("127.0.0.1", 0)) {
     for (std::int32_t type = 0; type <= kLastMessageType; ++type) {
-        replyFrames.push_back(BuildReplyFrame(WorldReply(type, world)));
+        replyFrames.push_back(BuildReplyFrame(testing::WorldReply(type, world)));
     }
     threads.emplace_back([this] { AcceptLoop(); });
 }

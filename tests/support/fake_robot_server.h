@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/controller.h"
+#include "tests/support/world_reply.h"
 #include "platform/tcp_listener.h"
 
 #include <atomic>
@@ -27,21 +28,6 @@ struct RecordedRequest {
     std::vector<WireValue> values;
 };
 
-/// What the robot knows in one cycle; a cycle ends with the GetPosition reply.
-struct FakeWorld {
-    double xSize = 30.0;
-    double ySize = 20.0;
-    std::int32_t robotId = 1;
-    double x = 0.0;
-    double y = 0.0;
-    double heading = 0.0;
-    double scannerOrientation = 0.0;
-    double turretOrientation = 0.0;
-    double gunCharge = 100.0;
-    std::int32_t fireResult = 0;
-    std::vector<RobotSighting> robots;
-    std::vector<ObjectSighting> objects;
-};
 
 /// A scripted simulation server on 127.0.0.1 for tests: robot connections on Port() and drawing
 /// connections on Port() + 1, both ports chosen free by the system. It answers the handshake and
@@ -97,8 +83,5 @@ private:
 
 /// The values of a payload, decoded by their tags (a broken payload ends the list early).
 std::vector<WireValue> DecodeValues(const std::vector<std::uint8_t>& payload);
-
-/// The normal reply of the robot connection to a request of this type, from the world's values.
-Message WorldReply(std::int32_t type, const FakeWorld& world);
 
 } // namespace botpilot::testing
