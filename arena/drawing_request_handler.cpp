@@ -19,8 +19,7 @@ std::string PairText(double first, double second) {
 } // namespace
 
 Reply DrawingRequestHandler::Handle(Request& request) {
-    Reply answer;
-    try {
+    return ServeWithErrorText([&](botpilot::Message&) {
         if (request.type != kDrawItem) {
             throw ProtocolFault("Unknown message type " + std::to_string(request.type) +
                                 " on a drawing connection");
@@ -64,15 +63,7 @@ Reply DrawingRequestHandler::Handle(Request& request) {
             }
         }
         ++itemsDrawn;
-        answer.message = ErrorTextReply("");
-    } catch (const ProtocolFault& fault) {
-        answer.message = ErrorTextReply(fault.what());
-        answer.outcome = ReplyOutcome::ProtocolError;
-    } catch (const Refusal& refusal) {
-        answer.message = ErrorTextReply(refusal.what());
-        answer.outcome = ReplyOutcome::Refused;
-    }
-    return answer;
+    });
 }
 
 } // namespace botarena

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace botarena {
 
@@ -66,5 +67,23 @@ class RequestValues {
 
 /// A reply that holds only an error text: empty on success.
 botpilot::Message ErrorTextReply(const std::string& text);
+
+/// Runs `serve`, which appends the reply's values to a reply that starts with the empty error
+/// text. A ProtocolFault or Refusal it throws becomes the reply's error text and its outcome.
+template <typename Serve> Reply ServeWithErrorText(Serve&& serve) {
+    Reply answer;
+    try {
+        botpilot::Message reply = ErrorTextReply("");
+        serve(reply);
+        answer.message = std::move(reply);
+    } catch (const ProtocolFault& fault) {
+        answer.message = ErrorTextReply(fault.what());
+        answer.outcome = ReplyOutcome::ProtocolError;
+    } catch (const Refusal& refusal) {
+        answer.message = ErrorTextReply(refusal.what());
+        answer.outcome = ReplyOutcome::Refused;
+    }
+    return answer;
+}
 
 } // namespace botarena

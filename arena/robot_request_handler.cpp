@@ -81,18 +81,8 @@ Reply RobotRequestHandler::Handle(Request& request) {
         }
         return answer;
     }
-    try {
-        botpilot::Message reply = ErrorTextReply("");
-        Serve(request.type, request.payload, reply);
-        answer.message = std::move(reply);
-    } catch (const ProtocolFault& fault) {
-        answer.message = ErrorTextReply(fault.what());
-        answer.outcome = ReplyOutcome::ProtocolError;
-    } catch (const Refusal& refusal) {
-        answer.message = ErrorTextReply(refusal.what());
-        answer.outcome = ReplyOutcome::Refused;
-    }
-    return answer;
+    return ServeWithErrorText(
+        [&](botpilot::Message& reply) { Serve(request.type, request.payload, reply); });
 }
 
 void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,

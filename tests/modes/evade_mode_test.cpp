@@ -52,7 +52,7 @@ TEST(EvadeModeTest, WantsTheBodyOnlyAboveDanger70) {
         robot.terrain.AddSource(extra);
         EvadeMode evade;
         evade.Attach(robot);
-        PlaceBody(robot, c.x, c.y);
+        PlaceBody(robot.body, c.x, c.y);
         EXPECT_EQ(evade.GetDesirability(), c.expected) << c.what;
         EXPECT_TRUE(channel.requests.empty()) << c.what; // scoring sends nothing
     }

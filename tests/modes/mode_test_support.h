@@ -29,7 +29,7 @@ template <typename ModeType> struct ModeRig {
     ModeType mode;
 };
 
-inline void PlaceBody(Body& body, double x, double y, double heading) {
+inline void PlaceBody(Body& body, double x, double y, double heading = 0.0) {
     body.SetPosition(x, y);
     body.SetHeading(heading);
 }

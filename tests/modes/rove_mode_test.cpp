@@ -83,7 +83,7 @@ TEST(RoveModeTest, SwitchesGoalsOnlyStrictlyInsideTheEndBands) {
         RoveMode rove;
         rove.Attach(robot);
         for (const Step& step : c.steps) {
-            PlaceBody(robot, step.x, 0.0);
+            PlaceBody(robot.body, step.x, 0.0);
             rove.Update();
             ExpectGoal(rove, step.goalAfter, "x = " + std::to_string(step.x));
         }
@@ -101,7 +101,7 @@ TEST(RoveModeTest, ItsWellSteersOnlyDuringItsOwnUpdate) {
     EvadeMode evade;
     rove.Attach(robot);
     evade.Attach(robot);
-    PlaceBody(robot, 0.0, 0.0, 0.0);
+    PlaceBody(robot.body, 0.0, 0.0, 0.0);
     rove.Update();
     // Level ground alone would keep the first candidate, straight on; the well behind the robot
     // makes backing out end lowest, and at 68 under the robot it really reverses.
@@ -127,7 +127,7 @@ TEST(RoveModeTest, WellLeavesTheTerrainEvenWhenTheEngineRequestFails) {
         evade.Attach(robot);
         // The orientation is sent first: its failure ends the update at once, the speed's only
         // after the orientation went through.
-        PlaceBody(robot, 0.0, 0.0, 0.0);
+        PlaceBody(robot.body, 0.0, 0.0, 0.0);
         EXPECT_THROW(rove.Update(), std::runtime_error) << failing;
         EXPECT_EQ(evade.GetDesirability(), 0.9) << failing;
         EXPECT_EQ(robot.terrain.Height(-14.0, 0.0), 71.0) << failing;

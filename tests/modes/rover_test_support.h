@@ -5,6 +5,7 @@
 
 #include "geometry/feature.h"
 #include "robot/robot.h"
+#include "tests/modes/mode_test_support.h"
 #include "tests/support/recording_channel.h"
 
 #include <cstddef>
@@ -33,12 +34,6 @@ class SlopeFeature final : public Feature {
     double base;
     double slope;
 };
-
-/// Places the body without asking the server.
-inline void PlaceBody(Robot& robot, double x, double y, double heading = 0.0) {
-    robot.body.SetPosition(x, y);
-    robot.body.SetHeading(heading);
-}
 
 /// The one-value requests the channel saw (the engine's and the scanner's), in order.
 inline Pairs EngineRequests(const RecordingChannel& channel) {

@@ -45,7 +45,7 @@ TEST(TerrainRoverTest, GeneratesTheFanOf72InItsFixedOrder) {
     };
     for (const Case& c : cases) {
         Robot robot;
-        PlaceBody(robot, 0.0, 0.0, c.heading);
+        PlaceBody(robot.body, 0.0, 0.0, c.heading);
         const std::vector<EngineCommand> commands =
             TerrainRover(robot.body, robot.terrain).GenerateCommands();
         ASSERT_EQ(commands.size(), 72u);
@@ -77,7 +77,7 @@ TEST(TerrainRoverTest, StopsWithoutTurningWhenNoPathQualifies) {
     const SlopeFeature high(100.0);
     robot.terrain.AddSource(high);
     robot.body.maxSpeed = 0.0;
-    PlaceBody(robot, 0.0, 0.0, 0.7);
+    PlaceBody(robot.body, 0.0, 0.0, 0.7);
     TerrainRover(robot.body, robot.terrain).Update();
     ExpectPairs(EngineRequests(channel), {{kSetEngineSpeed, 0.0}}, "stop");
 }
@@ -100,7 +100,7 @@ TEST(TerrainRoverTest, ReversesOnlyFromHighGroundOtherwiseStopsAndTurnsAbout) {
         Robot robot;
         const SlopeFeature rising(c.heightUnderRobot, 10.0);
         robot.terrain.AddSource(rising);
-        PlaceBody(robot, 0.0, 0.0, 0.0);
+        PlaceBody(robot.body, 0.0, 0.0, 0.0);
         TerrainRover(robot.body, robot.terrain).Update();
         ExpectPairs(EngineRequests(channel), c.expected,
                     "height " + std::to_string(c.heightUnderRobot));
@@ -125,7 +125,7 @@ TEST(TerrainRoverTest, SendsOnlyTheEngineSettingsThatChanged) {
     };
     for (const Step& step : steps) {
         channel.requests.clear();
-        PlaceBody(robot, 0.0, 0.0, step.heading);
+        PlaceBody(robot.body, 0.0, 0.0, step.heading);
         rover.Update();
         ExpectPairs(EngineRequests(channel), step.expected,
                     "heading " + std::to_string(step.heading));
