@@ -26,12 +26,14 @@ std::int32_t ReadLeadingInteger(const std::string& text) {
 
 } // namespace
 
-void ParseCommandLine(int argc, const char* const argv[], Settings& settings) {
+std::vector<IgnoredOption> ParseCommandLine(int argc, const char* const argv[],
+                                            Settings& settings) {
     const std::vector<std::string> words(argv, argv + (argc > 0 ? argc : 0));
     const std::size_t argumentCount = words.empty() ? 0 : words.size() - 1;
     if (argumentCount % 2 != 0) {
         throw "Expected an even number of arguments";
     }
+    std::vector<IgnoredOption> ignored;
     for (std::size_t i = 1; i + 1 < words.size(); i += 2) {
         const std::string& option = words[i];
         const std::string& value = words[i + 1];
@@ -43,8 +45,34 @@ void ParseCommandLine(int argc, const char* const argv[], Settings& settings) {
             settings.selfTest = ReadLeadingInteger(value) == 1;
         } else if (option == "/d") {
             settings.drawing = ReadLeadingInteger(value) == 1;
+        } else {
+            ignored.push_back({option, value});
         }
     }
+    return ignored;
+}
+
+bool CommandLineNeedsUsage(int argc, const char* const argv[]) {
+    if (argc > 1 && (argc - 1) % 2 != 0) {
+        return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "/?" || word == "-h" || word == "--help") {
+            return true;
+        }
+    }
+    return false;
+}
+
+void WriteUsage(std::ostream& out) {
+    out << "Usage: botpilot [/s HOST] [/p PORT] [/d 1] [/t 1]\n"
+           "  /s HOST  server host, a dotted IPv4 address or a host name (default localhost)\n"
+           "  /p PORT  server port; the drawing connection uses the next one (default 9386)\n"
+           "  /d 1     draw the danger map on the server's drawing port (default off)\n"
+           "  /t 1     run the built-in self-test instead of connecting (default off)\n"
+           "Options come in pairs. During a run, d toggles the drawing and any other key\n"
+           "ends the run. scripts/battle builds and starts a local arena and runs the client.\n";
 }
 
 } // namespace botpilot

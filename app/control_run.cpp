@@ -32,9 +32,10 @@ void RunControl(Keyboard& keyboard) {
             if (key != kDrawKey) {
                 return;
             }
-            std::cerr << "Draw" << std::endl;
             Settings& settings = ProcessSettings();
             settings.drawing = !settings.drawing;
+            std::cerr << "Draw" << std::endl
+                      << (settings.drawing ? "Drawing on" : "Drawing off") << std::endl;
         }
         // No pause of its own: the waits for the server's replies pace the loop.
         robot.Update();

@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/control_run.h"
 #include "app/settings.h"
+#include "link/connection.h"
 
 #include <exception>
 #include <iostream>
@@ -16,12 +17,23 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
+/// Keeps the last words on screen when a person is at the console; never waits otherwise.
+void AwaitKeyBeforeExit(Keyboard& keyboard) {
+    if (keyboard.Interactive()) {
+        std::cerr << "Press any key to exit" << std::endl;
+    }
+    keyboard.WaitForKeyPress();
+}
+
 int RunSelected(int argc, const char* const argv[], Keyboard& keyboard) {
     Settings& settings = ProcessSettings();
-    ParseCommandLine(argc, argv, settings);
+    for (const IgnoredOption& ignored : ParseCommandLine(argc, argv, settings)) {
+        std::cerr << "Ignored unknown option '" << ignored.option << "' with its value '"
+                  << ignored.value << "'" << std::endl;
+    }
     if (settings.selfTest) {
         const int failures = BuiltInChecks().RunAll(std::cout, std::cerr);
-        keyboard.WaitForKeyPress();
+        AwaitKeyBeforeExit(keyboard);
         return failures == 0 ? kSuccess : kFailure;
     }
     RunControl(keyboard);
@@ -35,12 +47,21 @@ int RunEntry(int argc, const char* const argv[], Keyboard& keyboard) {
         return RunSelected(argc, argv, keyboard);
     } catch (const std::string& text) {
         std::cerr << text << std::endl;
+    } catch (const ConnectError& error) {
+        // A standard exception like the rest; the second line says what to do about it.
+        std::cerr << error.what() << std::endl
+                  << "No server answered at " << error.host << ":" << error.port
+                  << "; start an arena first (build/release/botarena), or run scripts/battle"
+                  << std::endl;
     } catch (const std::exception& error) {
         std::cerr << error.what() << std::endl;
     } catch (...) {
         std::cerr << "Exception" << std::endl;
     }
-    keyboard.WaitForKeyPress();
+    if (CommandLineNeedsUsage(argc, argv)) {
+        WriteUsage(std::cerr);
+    }
+    AwaitKeyBeforeExit(keyboard);
     return kFailure;
 }
 

@@ -39,9 +39,9 @@ std::optional<FieldSize> ParseFieldSize(const std::string& text) {
     return field;
 }
 
-std::optional<std::optional<int>> ParseHttpPort(const std::string& text) {
+std::optional<HttpPortChoice> ParseHttpPort(const std::string& text) {
     if (text == "off") {
-        return std::optional<int>();
+        return HttpPortChoice{true, 0};
     }
     if (text.empty() || text.size() > 5 ||
         text.find_first_not_of("0123456789") != std::string::npos) {
@@ -51,7 +51,7 @@ std::optional<std::optional<int>> ParseHttpPort(const std::string& text) {
     if (port > 65535) {
         return std::nullopt;
     }
-    return std::optional<int>(port);
+    return HttpPortChoice{false, port};
 }
 
 ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
@@ -114,13 +114,15 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         return parsed;
     }
     options.field = *size;
-    const std::optional<std::optional<int>> httpPort = ParseHttpPort(http);
+    const std::optional<HttpPortChoice> httpPort = ParseHttpPort(http);
     if (!httpPort) {
         parsed.exitCode = 2;
         parsed.message = "--http: '" + http + "' is neither a port from 0 to 65535 nor off\n";
         return parsed;
     }
-    options.httpPort = *httpPort;
+    if (!httpPort->off) {
+        options.httpPort = httpPort->port;
+    }
     if (!options.replayPath.empty() && !options.httpPort) {
         parsed.exitCode = 2;
         parsed.message = "--replay: with --http off there is nothing to serve the replay on\n";

@@ -49,11 +49,17 @@ struct ParsedOptions {
 /// Reads the command line (the first argument is the program name).
 ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments);
 
-/// Reads the value of --http: a port from 0 to 65535, or "off" (an empty optional inside).
-/// Nothing when it is neither.
-std::optional<std::optional<int>> ParseHttpPort(const std::string& text);
+/// The value of --http: a port, or no viewer at all. (A plain pair rather than a nested
+/// optional, whose copies GCC 12 at -O3 mistakes for reads of uninitialised memory.)
+struct HttpPortChoice {
+    bool off = false; ///< "off": no viewer
+    int port = 0;     ///< when not off [Limit: 0 to 65535]
+};
 
-/// Reads "30x20" into a field size; nothing when the text is not two sizes within 4 to 1000.
+/// Reads the value of --http: a port from 0 to 65535, or "off". Nothing when it is neither.
+std::optional<HttpPortChoice> ParseHttpPort(const std::string& text);
+
+/// Reads "30x20" into a field size; nothing when the text is not two sizes within 4 to 200.
 std::optional<FieldSize> ParseFieldSize(const std::string& text);
 
 } // namespace botarena

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <thread>
 
 namespace botarena {
@@ -126,6 +127,13 @@ void ViewerServer::Impl::Route() {
     // answer on the accepting thread is over as soon as it is written.
     server.set_keep_alive_max_count(1);
     server.set_payload_max_length(kMaxRequestBodyBytes);
+    // cpp-httplib's default also sets SO_REUSEPORT, with which a second arena binds the same
+    // viewer port and the kernel splits the browsers between the two. Address reuse alone lets a
+    // restarted arena take its port at once, and a taken port is refused.
+    server.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // The page may load nothing but its own files, whatever a recording's names hold.
     server.set_default_headers({
         {"Content-Security-Policy",

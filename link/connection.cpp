@@ -36,7 +36,7 @@ void Connection::Connect(const std::string& host, std::int32_t port) {
     const auto portNumber = static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu);
     if (!socket.Connect(address, portNumber, Deadline::After(timeouts.connectSeconds))) {
         socket.Close();
-        throw std::runtime_error("Unable to connect");
+        throw ConnectError(host, portNumber);
     }
 
     const Deadline handshakeDeadline = Deadline::After(timeouts.handshakeSeconds);

@@ -6,10 +6,23 @@
 
 #include <cstdint>
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace botpilot {
+
+/// "Unable to connect": nothing accepted the TCP connection in time. Carries where it was
+/// tried, so that the entry can say so.
+class ConnectError : public std::runtime_error {
+public:
+    ConnectError(std::string host, std::uint16_t port)
+        : std::runtime_error("Unable to connect"), host(std::move(host)), port(port) {}
+
+    std::string host;
+    std::uint16_t port;
+};
 
 /// How long each wait of a connection may last. [Units: s]
 struct ConnectionTimeouts {

@@ -18,6 +18,9 @@ public:
     /// Waits for one key press on an interactive console, so that a message stays on screen.
     /// Returns at once when input is not interactive or has ended.
     virtual void WaitForKeyPress() = 0;
+
+    /// True when a person types the keys (a terminal), so that a wait for one makes sense.
+    virtual bool Interactive() const = 0;
 };
 
 /// The process's standard input as a keyboard. On a terminal it switches to raw, non-echoing
@@ -34,6 +37,7 @@ public:
     bool KeyWaiting() override;
     std::optional<char> ReadKey() override;
     void WaitForKeyPress() override;
+    bool Interactive() const override { return interactive; }
 
 private:
     bool interactive = false;

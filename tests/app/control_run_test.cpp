@@ -61,13 +61,15 @@ TEST(ControlRunTest, DeclaresTheDrivenRobotThenRunsCyclesUntilAKey) {
 
 TEST(ControlRunTest, DrawKeyTogglesAndAnyOtherKeyEnds) {
     FakeRobotServer server;
-    const ChildResult result = RunClientAgainst(server, "dq");
+    const ChildResult result = RunClientAgainst(server, "ddq");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitStatus, 0);
-    // "Draw" once, among the lines that name the active modes.
-    const std::size_t draw = result.err.find("Draw\n");
-    EXPECT_NE(draw, std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find("Draw\n", draw + 1), std::string::npos) << result.err;
+    // Each press says what it did, among the lines that name the active modes.
+    const std::size_t on = result.err.find("Draw\nDrawing on\n");
+    const std::size_t off = result.err.find("Draw\nDrawing off\n");
+    EXPECT_NE(on, std::string::npos) << result.err;
+    EXPECT_NE(off, std::string::npos) << result.err;
+    EXPECT_LT(on, off) << result.err;
 }
 
 TEST(ControlRunTest, ServerErrorTextEndsTheRunWithStatusOne) {
@@ -109,7 +111,10 @@ TEST(ControlRunTest, UnreachableServerIsReported) {
     }
     const ChildResult result = testing::RunChild(
         {BOTPILOT_PATH, "/s", "127.0.0.1", "/p", std::to_string(closedPort)}, "q", 30.0);
-    EXPECT_EQ(result.err, "Unable to connect\n");
+    EXPECT_EQ(result.err, "Unable to connect\nNo server answered at 127.0.0.1:" +
+                              std::to_string(closedPort) +
+                              "; start an arena first (build/release/botarena), or run "
+                              "scripts/battle\n");
     EXPECT_EQ(result.exitStatus, 1);
 }
 

@@ -14,12 +14,12 @@ TEST(ArenaOptionsTest, HttpTakesAPortOrOffAndDefaultsTo8080) {
     EXPECT_EQ(Parse({}).options->httpPort, 8080);
     struct Row {
         const char* text;
-        std::optional<std::optional<int>> port;
+        std::optional<HttpPortChoice> port;
     };
     const Row rows[] = {
-        {"0", std::optional<int>(0)},
-        {"65535", std::optional<int>(65535)},
-        {"off", std::optional<int>()},
+        {"0", HttpPortChoice{false, 0}},
+        {"65535", HttpPortChoice{false, 65535}},
+        {"off", HttpPortChoice{true, 0}},
         {"65536", std::nullopt},
         {"-1", std::nullopt},
         {"80x", std::nullopt},
@@ -28,7 +28,12 @@ TEST(ArenaOptionsTest, HttpTakesAPortOrOffAndDefaultsTo8080) {
         {"4294975376", std::nullopt}, // 2^32 + 8080: no wrapping round to a real port
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(ParseHttpPort(row.text), row.port) << row.text;
+        const std::optional<HttpPortChoice> port = ParseHttpPort(row.text);
+        ASSERT_EQ(port.has_value(), row.port.has_value()) << row.text;
+        if (port) {
+            EXPECT_EQ(port->off, row.port->off) << row.text;
+            EXPECT_EQ(port->port, row.port->port) << row.text;
+        }
         const ParsedOptions parsed = Parse({"--http", row.text});
         EXPECT_EQ(parsed.options.has_value(), row.port.has_value()) << row.text;
         if (!row.port) {

@@ -321,6 +321,21 @@ TEST(ViewerServerTest, ConnectionsBeyondTheThreadsAndTheQueueAreAnsweredBusyAtOn
     EXPECT_EQ(again, "HTTP/1.1 200 OK");
 }
 
+// Regression: with cpp-httplib's default SO_REUSEPORT a second arena shared a taken viewer port.
+TEST(ViewerServerTest, APortInUseIsRefused) {
+    SnapshotHub hub;
+    ViewerServer first(hub);
+    const std::uint16_t port = first.Start("127.0.0.1", 0);
+    ViewerServer second(hub);
+    try {
+        second.Start("127.0.0.1", port);
+        ADD_FAILURE() << "a second viewer took port " << port;
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Cannot listen on 127.0.0.1 port " + std::to_string(port) + " for the viewer");
+    }
+}
+
 TEST(ViewerServerTest, StopEndsStreamsAndTakesLittleTime) {
     SnapshotHub hub;
     ViewerServer viewer(hub);

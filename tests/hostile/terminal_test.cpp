@@ -157,16 +157,18 @@ TEST(TerminalTest, SettingsAreRestoredAfterAnErrorAndItsKeyPress) {
     server.FailNext(static_cast<std::int32_t>(ControllerMessage::GetPosition), "Robot destroyed");
     ClientOnTerminal client(server.Port());
     ASSERT_FALSE(client.settingsBefore.empty());
-    // On a terminal the error stays on screen until a key is pressed, the terminal still raw.
-    for (int i = 0; i < 1000 && client.Output().find("Robot destroyed") == std::string::npos; ++i) {
+    // On a terminal the error stays on screen until a key is pressed, the terminal still raw,
+    // and the client says that it waits.
+    const std::string shown = "Robot destroyed\nPress any key to exit\n";
+    for (int i = 0; i < 1000 && client.Output() != shown; ++i) {
         poll(nullptr, 0, 10);
     }
-    ASSERT_EQ(client.Output(), "Robot destroyed\n");
+    ASSERT_EQ(client.Output(), shown);
     EXPECT_TRUE(client.TerminalIsRaw());
     client.Type('x');
     const int status = client.Wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    EXPECT_EQ(client.Output(), "Robot destroyed\n");
+    EXPECT_EQ(client.Output(), shown);
     EXPECT_EQ(SttySettings(client.terminal), client.settingsBefore);
 }
 
