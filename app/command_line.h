@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings.h"
+#include "link/settings.h"
 
 #include <ostream>
 #include <string>

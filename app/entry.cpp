@@ -3,7 +3,7 @@
 #include "app/check_list.h"
 #include "app/command_line.h"
 #include "app/control_run.h"
-#include "app/settings.h"
+#include "link/settings.h"
 #include "link/connection.h"
 
 #include <exception>

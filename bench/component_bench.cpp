@@ -10,7 +10,7 @@
 #include "link/graphics.h"
 #include "link/terrain_drawing.h"
 #include "robot/robot.h"
-#include "robot/robot_roster.h"
+#include "app/robot_roster.h"
 #include "world/object_field.h"
 #include "world/seen_objects.h"
 

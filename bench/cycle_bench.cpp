@@ -12,7 +12,7 @@
 // floor's, and the same from the wall clock), and heap allocations per cycle on the client
 // thread.
 
-#include "app/settings.h"
+#include "link/settings.h"
 #include "bench/allocation_counter.h"
 #include "bench/bench_world.h"
 #include "bench/loopback_server.h"
@@ -22,7 +22,7 @@
 #include "link/controller_message.h"
 #include "platform/steady_time.h"
 #include "robot/robot.h"
-#include "robot/robot_roster.h"
+#include "app/robot_roster.h"
 #include "world/playing_field.h"
 
 #include <cstdint>

@@ -1,12 +1,9 @@
 #pragma once
 
 #include "bench/bench_world.h"
-#include "platform/tcp_listener.h"
+#include "tests/support/frame_server.h"
 
-#include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace botpilot::bench {
@@ -18,21 +15,12 @@ namespace botpilot::bench {
 class LoopbackServer {
   public:
     explicit LoopbackServer(const BenchWorld& world);
-    ~LoopbackServer();
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    std::uint16_t Port() const { return listener.Port(); }
+    std::uint16_t Port() const { return server.Port(); }
 
   private:
-    void AcceptLoop();
-    void Serve(TcpSocket client) const;
-
     std::vector<std::vector<std::uint8_t>> replyFrames; // by message type
-    TcpListener listener;
-    std::atomic<bool> stopping{false};
-    std::mutex threadsLock;
-    std::vector<std::thread> threads; // the accept loop first, then one per connection
+    testing::FrameServer server;                        // last: it serves replyFrames
 };
 
 } // namespace botpilot::bench

@@ -1,6 +1,6 @@
 #include "link/controller.h"
 
-#include "app/settings.h"
+#include "link/settings.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -55,6 +55,14 @@ Controller::Controller() : ServerInterface(kControllerClientName, kControllerInt
 Controller::Controller(std::unique_ptr<MessageChannel> channel)
     : ServerInterface(std::move(channel)) {}
 
+void Controller::RequestDoubles(ControllerMessage type, std::initializer_list<double> values) {
+    Message request;
+    for (const double value : values) {
+        request.AddDouble(value);
+    }
+    Request(type, request);
+}
+
 Message Controller::Request(ControllerMessage type, const Message& request) {
     Message reply = Transact(static_cast<std::int32_t>(type), request);
     const std::string error = reply.ReadString();
@@ -87,46 +95,27 @@ void Controller::SetRobotName(const std::string& name) {
 }
 
 void Controller::ConfigureEngine(double maxSpeed, double maxTurnRate) {
-    Message request;
-    request.AddDouble(maxSpeed);
-    request.AddDouble(maxTurnRate);
-    Request(ControllerMessage::ConfigureEngine, request);
+    RequestDoubles(ControllerMessage::ConfigureEngine, {maxSpeed, maxTurnRate});
 }
 
 void Controller::ConfigureScanner(double first, double second, double third) {
-    Message request;
-    request.AddDouble(first);
-    request.AddDouble(second);
-    request.AddDouble(third);
-    Request(ControllerMessage::ConfigureScanner, request);
+    RequestDoubles(ControllerMessage::ConfigureScanner, {first, second, third});
 }
 
 void Controller::ConfigureFirstFitting(double setting) {
-    Message request;
-    request.AddDouble(setting);
-    Request(ControllerMessage::ConfigureFirstFitting, request);
+    RequestDoubles(ControllerMessage::ConfigureFirstFitting, {setting});
 }
 
 void Controller::ConfigureTurret(double first, double second) {
-    Message request;
-    request.AddDouble(first);
-    request.AddDouble(second);
-    Request(ControllerMessage::ConfigureTurret, request);
+    RequestDoubles(ControllerMessage::ConfigureTurret, {first, second});
 }
 
 void Controller::ConfigureGun(double first, double second, double third, double fourth) {
-    Message request;
-    request.AddDouble(first);
-    request.AddDouble(second);
-    request.AddDouble(third);
-    request.AddDouble(fourth);
-    Request(ControllerMessage::ConfigureGun, request);
+    RequestDoubles(ControllerMessage::ConfigureGun, {first, second, third, fourth});
 }
 
 void Controller::ConfigureSecondFitting(double setting) {
-    Message request;
-    request.AddDouble(setting);
-    Request(ControllerMessage::ConfigureSecondFitting, request);
+    RequestDoubles(ControllerMessage::ConfigureSecondFitting, {setting});
 }
 
 void Controller::StartRobot() { Request(ControllerMessage::StartRobot); }
@@ -143,15 +132,11 @@ double Controller::GetOrientation() {
 }
 
 void Controller::SetEngineSpeed(double speed) {
-    Message request;
-    request.AddDouble(speed);
-    Request(ControllerMessage::SetEngineSpeed, request);
+    RequestDoubles(ControllerMessage::SetEngineSpeed, {speed});
 }
 
 void Controller::SetEngineOrientation(double orientation) {
-    Message request;
-    request.AddDouble(orientation);
-    Request(ControllerMessage::SetEngineOrientation, request);
+    RequestDoubles(ControllerMessage::SetEngineOrientation, {orientation});
 }
 
 double Controller::GetScannerOrientation() {
@@ -159,9 +144,7 @@ double Controller::GetScannerOrientation() {
 }
 
 void Controller::SetScannerOrientation(double orientation) {
-    Message request;
-    request.AddDouble(orientation);
-    Request(ControllerMessage::SetScannerOrientation, request);
+    RequestDoubles(ControllerMessage::SetScannerOrientation, {orientation});
 }
 
 std::vector<RobotSighting> Controller::GetSeenRobots() {

@@ -4,6 +4,7 @@
 #include "link/server_interface.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -79,6 +80,8 @@ public:
 private:
     /// Sends the request and returns its reply after the error text, throwing a non-empty one.
     Message Request(ControllerMessage type, const Message& request = Message());
+    /// A request of doubles only, in order; its reply holds nothing but the error text.
+    void RequestDoubles(ControllerMessage type, std::initializer_list<double> values);
 };
 
 } // namespace botpilot

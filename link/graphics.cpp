@@ -1,6 +1,6 @@
 #include "link/graphics.h"
 
-#include "app/settings.h"
+#include "link/settings.h"
 #include "link/connection.h"
 
 #include <utility>

@@ -2,7 +2,7 @@
 
 #include "geometry/angle.h"
 #include "geometry/cached_feature.h"
-#include "modes/mode.h"
+#include "robot/mode.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modes/mode.h"
+#include "modes/orientation_mode.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "geometry/angle.h"
-#include "modes/mode.h"
+#include "robot/mode.h"
 
 #include <string>
 

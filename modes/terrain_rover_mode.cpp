@@ -1,6 +1,6 @@
 #include "modes/terrain_rover_mode.h"
 
-#include "app/settings.h"
+#include "link/settings.h"
 #include "link/terrain_drawing.h"
 #include "robot/robot.h"
 #include "world/terrain.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "geometry/feature.h"
-#include "modes/mode.h"
+#include "robot/mode.h"
 #include "modes/terrain_rover.h"
 
 #include <memory>

@@ -14,6 +14,23 @@
 
 namespace botpilot {
 
+namespace {
+
+/// Waits until a transfer can be tried: nothing then, else the transfer's result.
+std::optional<IoResult> WaitToTransfer(int descriptor, WaitFor what, const Deadline& deadline) {
+    switch (WaitReady(descriptor, what, deadline)) {
+    case WaitResult::TimedOut:
+        return IoResult{IoStatus::TimedOut, 0};
+    case WaitResult::Failed:
+        return IoResult{IoStatus::Failed, 0};
+    case WaitResult::Ready:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<Ipv4Address> ParseDottedIpv4(const std::string& host) {
     in_addr address{};
     if (inet_aton(host.c_str(), &address) == 0) {
@@ -99,13 +116,8 @@ IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const D
         return {IoStatus::Failed, 0};
     }
     for (;;) {
-        switch (WaitReady(descriptor, WaitFor::Write, deadline)) {
-        case WaitResult::TimedOut:
-            return {IoStatus::TimedOut, 0};
-        case WaitResult::Failed:
-            return {IoStatus::Failed, 0};
-        case WaitResult::Ready:
-            break;
+        if (const std::optional<IoResult> notReady = WaitToTransfer(descriptor, WaitFor::Write, deadline)) {
+            return *notReady;
         }
         // MSG_NOSIGNAL: a send on a connection the peer has closed must fail with EPIPE rather
         // than kill the process with SIGPIPE.
@@ -129,13 +141,8 @@ IoResult TcpSocket::ReceiveSome(std::uint8_t* data, std::size_t capacity,
         return {IoStatus::Failed, 0};
     }
     for (;;) {
-        switch (WaitReady(descriptor, WaitFor::Read, deadline)) {
-        case WaitResult::TimedOut:
-            return {IoStatus::TimedOut, 0};
-        case WaitResult::Failed:
-            return {IoStatus::Failed, 0};
-        case WaitResult::Ready:
-            break;
+        if (const std::optional<IoResult> notReady = WaitToTransfer(descriptor, WaitFor::Read, deadline)) {
+            return *notReady;
         }
         const ssize_t received = recv(descriptor, data, capacity, MSG_DONTWAIT);
         if (received > 0) {

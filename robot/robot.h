@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modes/mode.h"
+#include "robot/mode.h"
 #include "robot/body.h"
 #include "robot/devices.h"
 #include "robot/robot_identity.h"

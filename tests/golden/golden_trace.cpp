@@ -1,13 +1,13 @@
 #include "tests/golden/golden_trace.h"
 
-#include "app/settings.h"
+#include "link/settings.h"
 #include "geometry/clock.h"
 #include "link/controller.h"
 #include "link/frame.h"
 #include "link/graphics.h"
 #include "link/message_channel.h"
 #include "robot/robot.h"
-#include "robot/robot_roster.h"
+#include "app/robot_roster.h"
 #include "world/check_scopes.h"
 
 #include <cstdint>

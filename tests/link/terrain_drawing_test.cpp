@@ -1,6 +1,6 @@
 #include "link/terrain_drawing.h"
 
-#include "app/settings.h"
+#include "link/settings.h"
 #include "geometry/feature.h"
 #include "link/frame.h"
 #include "link/graphics.h"

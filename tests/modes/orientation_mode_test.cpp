@@ -1,4 +1,4 @@
-#include "modes/mode.h"
+#include "modes/orientation_mode.h"
 
 #include "geometry/angle.h"
 #include "robot/robot.h"

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "link/settings.h"
 #include "link/controller.h"
 #include "link/graphics.h"
 #include "modes/evade_mode.h"

@@ -2,7 +2,6 @@
 
 #include "link/frame.h"
 #include "link/message.h"
-#include "tests/support/scripted_server.h"
 
 #include <stdexcept>
 #include <utility>
@@ -10,9 +9,6 @@
 namespace botpilot::testing {
 
 namespace {
-
-/// How often the server's waits look at the stop flag. [Units: s]
-constexpr double kStopCheckSeconds = 0.05;
 
 /// Listens on a free pair of consecutive ports: robot connections, then drawing connections.
 std::pair<TcpListener, TcpListener> ListenOnPortPair() {
@@ -30,26 +26,6 @@ std::pair<TcpListener, TcpListener> ListenOnPortPair() {
         }
     }
     throw std::runtime_error("No free pair of consecutive ports on 127.0.0.1");
-}
-
-bool ReadExactly(TcpSocket& client, std::uint8_t* into, std::size_t count,
-                 const std::atomic<bool>& stopping) {
-    std::size_t held = 0;
-    while (held < count) {
-        const IoResult result =
-            client.ReceiveSome(into + held, count - held, Deadline::After(kStopCheckSeconds));
-        if (result.status == IoStatus::TimedOut) {
-            if (stopping) {
-                return false;
-            }
-            continue;
-        }
-        if (result.status != IoStatus::Ok) {
-            return false;
-        }
-        held += result.bytes;
-    }
-    return true;
 }
 
 } // namespace
@@ -80,33 +56,23 @@ std::vector<WireValue> DecodeValues(const std::vector<std::uint8_t>& payload) {
 
 FakeRobotServer::FakeRobotServer(WorldScript world) : world(std::move(world)) {
     auto [robot, drawing] = ListenOnPortPair();
-    robotListener = std::move(robot);
-    drawingListener = std::move(drawing);
-    threads.emplace_back([this] { AcceptLoop(robotListener, false); });
-    threads.emplace_back([this] { AcceptLoop(drawingListener, true); });
+    robotServer = std::make_unique<FrameServer>(
+        std::move(robot), [this](std::int32_t type, const std::vector<std::uint8_t>& payload,
+                                 std::vector<std::uint8_t>& reply) {
+            Handle(false, type, payload, reply);
+        });
+    drawingServer = std::make_unique<FrameServer>(
+        std::move(drawing), [this](std::int32_t type, const std::vector<std::uint8_t>& payload,
+                                   std::vector<std::uint8_t>& reply) {
+            Handle(true, type, payload, reply);
+        });
 }
 
 FakeRobotServer::~FakeRobotServer() { Stop(); }
 
 void FakeRobotServer::Stop() {
-    stopping = true;
-    // Connection threads are added by the accept loops; join until none is left.
-    for (;;) {
-        std::thread next;
-        {
-            std::lock_guard<std::mutex> hold(threadsLock);
-            if (threads.empty()) {
-                break;
-            }
-            next = std::move(threads.front());
-            threads.erase(threads.begin());
-        }
-        if (next.joinable()) {
-            next.join();
-        }
-    }
-    robotListener.Close();
-    drawingListener.Close();
+    robotServer->Stop();
+    drawingServer->Stop();
 }
 
 void FakeRobotServer::FailNext(std::int32_t type, const std::string& errorText) {
@@ -140,51 +106,23 @@ bool FakeRobotServer::WaitForRequests(std::size_t count) const {
                             [&] { return requests.size() >= count; });
 }
 
-void FakeRobotServer::AcceptLoop(TcpListener& listener, bool drawing) {
-    while (!stopping) {
-        std::optional<TcpSocket> client = listener.Accept(Deadline::After(kStopCheckSeconds));
-        if (!client) {
-            continue;
+void FakeRobotServer::Handle(bool drawing, std::int32_t type,
+                             const std::vector<std::uint8_t>& payload,
+                             std::vector<std::uint8_t>& reply) {
+    RecordedRequest request;
+    request.drawing = drawing;
+    request.type = type;
+    request.values = DecodeValues(payload);
+    std::optional<std::vector<std::uint8_t>> tampered;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        requests.push_back(request);
+        if (tamper) {
+            tampered = tamper(request);
         }
-        std::lock_guard<std::mutex> hold(threadsLock);
-        threads.emplace_back(
-            [this, drawing, socket = std::move(*client)]() mutable { Serve(std::move(socket), drawing); });
     }
-}
-
-void FakeRobotServer::Serve(TcpSocket client, bool drawing) {
-    if (!ReadHandshake(client)) {
-        return;
-    }
-    WriteBytes(client, {kHandshakeAccepted});
-    for (;;) {
-        std::uint8_t header[kRequestHeaderBytes];
-        if (!ReadExactly(client, header, sizeof header, stopping)) {
-            return;
-        }
-        RecordedRequest request;
-        request.drawing = drawing;
-        request.type = static_cast<std::int32_t>(
-            header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24);
-        const std::uint32_t length =
-            header[4] | header[5] << 8 | header[6] << 16 | static_cast<std::uint32_t>(header[7]) << 24;
-        std::vector<std::uint8_t> payload(length);
-        if (!ReadExactly(client, payload.data(), payload.size(), stopping)) {
-            return;
-        }
-        request.values = DecodeValues(payload);
-
-        std::optional<std::vector<std::uint8_t>> tampered;
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            requests.push_back(request);
-            if (tamper) {
-                tampered = tamper(request);
-            }
-        }
-        arrived.notify_all();
-        WriteBytes(client, tampered ? *tampered : ReplyTo(request));
-    }
+    arrived.notify_all();
+    reply = tampered ? std::move(*tampered) : ReplyTo(request);
 }
 
 std::vector<std::uint8_t> FakeRobotServer::ReplyTo(const RecordedRequest& request) {

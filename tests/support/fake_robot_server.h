@@ -1,18 +1,17 @@
 #pragma once
 
 #include "link/controller.h"
+#include "tests/support/frame_server.h"
 #include "tests/support/world_reply.h"
-#include "platform/tcp_listener.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <variant>
 #include <vector>
 
@@ -44,7 +43,7 @@ public:
     FakeRobotServer(const FakeRobotServer&) = delete;
     FakeRobotServer& operator=(const FakeRobotServer&) = delete;
 
-    std::uint16_t Port() const { return robotListener.Port(); }
+    std::uint16_t Port() const { return robotServer->Port(); }
 
     /// The next request of this type on a robot connection is answered with this error text.
     void FailNext(std::int32_t type, const std::string& errorText);
@@ -61,14 +60,11 @@ public:
     void Stop();
 
 private:
-    void AcceptLoop(TcpListener& listener, bool drawing);
-    void Serve(TcpSocket client, bool drawing);
+    void Handle(bool drawing, std::int32_t type, const std::vector<std::uint8_t>& payload,
+                std::vector<std::uint8_t>& reply);
     std::vector<std::uint8_t> ReplyTo(const RecordedRequest& request);
 
     WorldScript world;
-    TcpListener robotListener;
-    TcpListener drawingListener;
-    std::atomic<bool> stopping{false};
 
     mutable std::mutex lock;
     mutable std::condition_variable arrived;
@@ -77,8 +73,9 @@ private:
     Tamper tamper;
     int cycle = 0;
 
-    std::vector<std::thread> threads; // accept loops first, then one per connection
-    std::mutex threadsLock;
+    // Last, so that their threads, which use everything above, end first.
+    std::unique_ptr<FrameServer> robotServer;
+    std::unique_ptr<FrameServer> drawingServer;
 };
 
 /// The values of a payload, decoded by their tags (a broken payload ends the list early).

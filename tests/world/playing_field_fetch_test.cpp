@@ -1,7 +1,7 @@
 // The playing field asks the process's one controller, which connects on first use to the host
 // and port of the process settings. This program is the only user of that controller.
 
-#include "app/settings.h"
+#include "link/settings.h"
 #include "link/controller.h"
 #include "link/controller_message.h"
 #include "link/message.h"

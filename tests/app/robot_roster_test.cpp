@@ -1,4 +1,4 @@
-#include "robot/robot_roster.h"
+#include "app/robot_roster.h"
 
 #include <gtest/gtest.h>
 #include <string>

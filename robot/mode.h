@@ -1,7 +1,5 @@
 #pragma once
 
-#include "geometry/angle.h"
-
 #include <string>
 #include <vector>
 
@@ -13,8 +11,8 @@ class Robot;
 /// A robot component a mode commands (body, scanner or gun). Only identity is ever compared.
 using Component = const BattleObject*;
 
-// Every operation of the base is inline, so that the robot, which only calls modes through this
-// interface, needs nothing from the modes library.
+// The interface the robot calls its modes through, beside the robot: the modes library builds
+// on the robot, never the other way round. Every operation of the base is inline.
 
 /// One piece of the robot's behaviour: how much it wants to act now, which components it
 /// commands, and what it does with them each cycle. The robot owns its modes; a mode only refers
@@ -56,19 +54,6 @@ protected:
 private:
     std::vector<Component> resources;
     Robot* robot = nullptr; // set by Attach; the robot owns this mode
-};
-
-/// A mode that only aims the scanner: each update hands its desired orientation to the scanner,
-/// which sends it only when it changed.
-class OrientationMode : public Mode {
-public:
-    /// Stores the robot, then registers the scanner.
-    void Attach(Robot& robot) override;
-
-    void Update() override;
-
-    /// Where the scanner should point, relative to the body's heading. [Units: rad]
-    virtual Angle GetDesiredOrientation() = 0;
 };
 
 } // namespace botpilot

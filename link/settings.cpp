@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "link/settings.h"
 
 namespace botpilot {
 

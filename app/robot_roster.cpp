@@ -1,6 +1,6 @@
-#include "robot/robot_roster.h"
+#include "app/robot_roster.h"
 
-#include "robot/mode_sets.h"
+#include "app/mode_sets.h"
 
 namespace botpilot {
 

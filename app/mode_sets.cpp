@@ -1,4 +1,4 @@
-#include "robot/mode_sets.h"
+#include "app/mode_sets.h"
 
 #include "modes/evade_mode.h"
 #include "modes/head_for_target_mode.h"
