@@ -20,8 +20,7 @@ struct IgnoredOption {
 /// "Expected an even number of arguments" (a const char*, deliberately neither a std::string
 /// nor a std::exception: the entry reports it as "Exception").
 /// Returns the unknown pairs that were skipped, in order, so that the entry can name them.
-std::vector<IgnoredOption> ParseCommandLine(int argc, const char* const argv[],
-                                            Settings& settings);
+std::vector<IgnoredOption> ParseCommandLine(int argc, const char* const argv[], Settings& settings);
 
 /// True when the command line cannot be read as pairs or asks for help ("/?", "-h", "--help"
 /// anywhere): then the usage follows the error.

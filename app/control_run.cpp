@@ -1,8 +1,8 @@
 #include "app/control_run.h"
 
+#include "app/robot_roster.h"
 #include "link/settings.h"
 #include "platform/stop_signal.h"
-#include "app/robot_roster.h"
 #include "world/playing_field.h"
 
 #include <iostream>

@@ -3,8 +3,8 @@
 #include "app/check_list.h"
 #include "app/command_line.h"
 #include "app/control_run.h"
-#include "link/settings.h"
 #include "link/connection.h"
+#include "link/settings.h"
 
 #include <exception>
 #include <iostream>

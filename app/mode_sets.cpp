@@ -24,6 +24,8 @@ void AddStandardModeSet(Robot& robot) {
     robot.AddMode(std::make_unique<EvadeMode>());
 }
 
-void AddTestModeSet(Robot& robot) { robot.AddMode(std::make_unique<StraightShooterMode>()); }
+void AddTestModeSet(Robot& robot) {
+    robot.AddMode(std::make_unique<StraightShooterMode>());
+}
 
 } // namespace botpilot

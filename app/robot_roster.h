@@ -9,7 +9,7 @@ namespace botpilot {
 /// The one place where robots are defined: three robots with their personalities. The control
 /// run drives the second, "Zippy"; the others are built and kept but never started.
 class RobotRoster {
-public:
+  public:
     /// The roster, built on the first call. Building it sends nothing to the server.
     static RobotRoster& Instance();
 
@@ -21,7 +21,7 @@ public:
     RobotRoster(const RobotRoster&) = delete;
     RobotRoster& operator=(const RobotRoster&) = delete;
 
-private:
+  private:
     /// Names the robot's personality and gives it the standard mode set.
     static void SetUpPersonality(Robot& robot, const std::string& personality);
 

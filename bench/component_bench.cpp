@@ -3,6 +3,7 @@
 // replies, an object field's refresh and purge, the drawing pass, and a whole socket-free cycle.
 // Each reports its heap allocations per iteration as the counter "allocs".
 
+#include "app/robot_roster.h"
 #include "bench/allocation_counter.h"
 #include "bench/bench_world.h"
 #include "geometry/clock.h"
@@ -10,7 +11,6 @@
 #include "link/graphics.h"
 #include "link/terrain_drawing.h"
 #include "robot/robot.h"
-#include "app/robot_roster.h"
 #include "world/object_field.h"
 #include "world/seen_objects.h"
 

@@ -12,17 +12,17 @@
 // floor's, and the same from the wall clock), and heap allocations per cycle on the client
 // thread.
 
-#include "link/settings.h"
+#include "app/robot_roster.h"
 #include "bench/allocation_counter.h"
 #include "bench/bench_world.h"
 #include "bench/loopback_server.h"
-#include "platform/thread_cpu_time.h"
 #include "link/connection.h"
 #include "link/controller.h"
 #include "link/controller_message.h"
+#include "link/settings.h"
 #include "platform/steady_time.h"
+#include "platform/thread_cpu_time.h"
 #include "robot/robot.h"
-#include "app/robot_roster.h"
 #include "world/playing_field.h"
 
 #include <cstdint>

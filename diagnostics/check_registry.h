@@ -16,7 +16,7 @@ struct CheckEntry {
 
 /// The built-in self-test: named checks run in the order they were registered.
 class CheckRegistry {
-public:
+  public:
     void Register(std::string name, CheckFunction function);
 
     const std::vector<CheckEntry>& Entries() const { return entries; }
@@ -27,7 +27,7 @@ public:
     /// summary and propagates. Returns the number of failed checks.
     int RunAll(std::ostream& out, std::ostream& err) const;
 
-private:
+  private:
     std::vector<CheckEntry> entries;
 };
 

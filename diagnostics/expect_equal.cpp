@@ -15,8 +15,12 @@ template <typename Value> [[noreturn]] void ThrowMismatch(Value expected, Value 
 
 } // namespace
 
-void ExpectEqual(double expected, double actual) { ThrowMismatch(expected, actual); }
+void ExpectEqual(double expected, double actual) {
+    ThrowMismatch(expected, actual);
+}
 
-void ExpectEqual(bool expected, bool actual) { ThrowMismatch(expected, actual); }
+void ExpectEqual(bool expected, bool actual) {
+    ThrowMismatch(expected, actual);
+}
 
 } // namespace botpilot

@@ -4,13 +4,13 @@
 // between pieces (bit 1); the rest is a run of pieces, each a length byte and up to that many
 // bytes, so that frames are split at every position. Nothing a client sends may throw out of a
 // handler, every reply must be a well-formed payload, and buffers stay within one frame.
-#include "arena/battle.h"
-#include "arena/drawing_board.h"
-#include "arena/drawing_request_handler.h"
-#include "arena/event_log.h"
-#include "arena/handshake_validator.h"
-#include "arena/request_frame_reader.h"
-#include "arena/robot_request_handler.h"
+#include "arena/battle/battle.h"
+#include "arena/battle/drawing_board.h"
+#include "arena/protocol/drawing_request_handler.h"
+#include "arena/protocol/event_log.h"
+#include "arena/protocol/handshake_validator.h"
+#include "arena/protocol/request_frame_reader.h"
+#include "arena/protocol/robot_request_handler.h"
 #include "link/controller_message.h"
 
 #include <cstddef>

@@ -78,7 +78,8 @@ Message ReceiveReply(ByteStream& stream, const Deadline& deadline) {
     for (;;) {
         const std::size_t before = held.size();
         held.resize(before + kReceiveBlockBytes);
-        const IoResult result = stream.ReceiveSome(held.data() + before, kReceiveBlockBytes, deadline);
+        const IoResult result =
+            stream.ReceiveSome(held.data() + before, kReceiveBlockBytes, deadline);
         if (result.status != IoStatus::Ok) {
             throw std::runtime_error("Error receiving response from server");
         }

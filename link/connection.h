@@ -16,7 +16,7 @@ namespace botpilot {
 /// "Unable to connect": nothing accepted the TCP connection in time. Carries where it was
 /// tried, so that the entry can say so.
 class ConnectError : public std::runtime_error {
-public:
+  public:
     ConnectError(std::string host, std::uint16_t port)
         : std::runtime_error("Unable to connect"), host(std::move(host)), port(port) {}
 
@@ -38,7 +38,7 @@ struct ConnectionTimeouts {
 /// One TCP connection to the simulation server under one client name: the handshake that opens
 /// it, then locked request/reply exchanges. Errors throw std::runtime_error with fixed texts.
 class Connection final : public MessageChannel {
-public:
+  public:
     /// No network traffic until Connect.
     Connection(std::string name, std::int32_t interfaceCode, ConnectionTimeouts timeouts = {});
 
@@ -49,7 +49,7 @@ public:
     /// One request and its reply, under the connection's lock.
     Message Exchange(std::int32_t messageType, const Message& request) override;
 
-private:
+  private:
     std::string name;
     std::int32_t interfaceCode;
     ConnectionTimeouts timeouts;

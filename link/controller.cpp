@@ -23,8 +23,8 @@ constexpr std::size_t kMinObjectEntryBytes = 5 + 2 * 9;
 std::size_t ReadCount(Message& reply) {
     const std::int32_t count = reply.ReadInt();
     if (count < 0) {
-        throw std::length_error("List reply declares a negative count of " +
-                                std::to_string(count) + " entries");
+        throw std::length_error("List reply declares a negative count of " + std::to_string(count) +
+                                " entries");
     }
     return static_cast<std::size_t>(count);
 }
@@ -80,7 +80,9 @@ std::pair<double, double> Controller::GetPlayingFieldSize() {
     return {xSize, ySize};
 }
 
-std::int32_t Controller::GetRobotId() { return Request(ControllerMessage::GetRobotId).ReadInt(); }
+std::int32_t Controller::GetRobotId() {
+    return Request(ControllerMessage::GetRobotId).ReadInt();
+}
 
 void Controller::SetRobotType(const std::string& type) {
     Message request;
@@ -118,7 +120,9 @@ void Controller::ConfigureSecondFitting(double setting) {
     RequestDoubles(ControllerMessage::ConfigureSecondFitting, {setting});
 }
 
-void Controller::StartRobot() { Request(ControllerMessage::StartRobot); }
+void Controller::StartRobot() {
+    Request(ControllerMessage::StartRobot);
+}
 
 std::pair<double, double> Controller::GetPosition() {
     Message reply = Request(ControllerMessage::GetPosition);
@@ -184,9 +188,13 @@ double Controller::GetTurretOrientation() {
     return Request(ControllerMessage::GetTurretOrientation).ReadDouble();
 }
 
-double Controller::GetGunCharge() { return Request(ControllerMessage::GetGunCharge).ReadDouble(); }
+double Controller::GetGunCharge() {
+    return Request(ControllerMessage::GetGunCharge).ReadDouble();
+}
 
-std::int32_t Controller::FireGun() { return Request(ControllerMessage::FireGun).ReadInt(); }
+std::int32_t Controller::FireGun() {
+    return Request(ControllerMessage::FireGun).ReadInt();
+}
 
 void Controller::SetRobotColour(std::int32_t red, std::int32_t green, std::int32_t blue) {
     Message request;

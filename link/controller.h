@@ -32,7 +32,7 @@ struct ObjectSighting {
 /// The robot's one channel to the server: one operation per request. Every reply but the field
 /// size's starts with an error text; a non-empty one is thrown as std::runtime_error unchanged.
 class Controller final : public ServerInterface {
-public:
+  public:
     /// The process's controller. The first call creates it and then connects it to the server
     /// host and port of the process settings (so a failed connect leaves it created but unusable).
     static Controller& Instance();
@@ -77,7 +77,7 @@ public:
     std::int32_t FireGun();
     void SetRobotColour(std::int32_t red, std::int32_t green, std::int32_t blue);
 
-private:
+  private:
     /// Sends the request and returns its reply after the error text, throwing a non-empty one.
     Message Request(ControllerMessage type, const Message& request = Message());
     /// A request of doubles only, in order; its reply holds nothing but the error text.

@@ -28,8 +28,7 @@ constexpr char kHandshakeMagic[4] = {'Q', 'T', 'M', 'X'};
 constexpr std::int32_t kProtocolVersion = 1;
 constexpr std::uint8_t kHandshakeAccepted = 1;
 
-std::vector<std::uint8_t> BuildHandshake(const std::string& clientName,
-                                         std::int32_t interfaceCode);
+std::vector<std::uint8_t> BuildHandshake(const std::string& clientName, std::int32_t interfaceCode);
 
 /// The request frame in one contiguous buffer.
 std::vector<std::uint8_t> BuildRequestFrame(std::int32_t messageType, const Message& request);

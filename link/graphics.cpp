@@ -1,7 +1,7 @@
 #include "link/graphics.h"
 
-#include "link/settings.h"
 #include "link/connection.h"
+#include "link/settings.h"
 
 #include <utility>
 

@@ -13,11 +13,10 @@ namespace botpilot {
 
 void Message::AddInt(std::int32_t value) {
     const auto raw = static_cast<std::uint32_t>(value);
-    const std::uint8_t encoded[5] = {static_cast<std::uint8_t>(MessageValueTag::Integer),
-                                     static_cast<std::uint8_t>(raw),
-                                     static_cast<std::uint8_t>(raw >> 8),
-                                     static_cast<std::uint8_t>(raw >> 16),
-                                     static_cast<std::uint8_t>(raw >> 24)};
+    const std::uint8_t encoded[5] = {
+        static_cast<std::uint8_t>(MessageValueTag::Integer), static_cast<std::uint8_t>(raw),
+        static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw >> 16),
+        static_cast<std::uint8_t>(raw >> 24)};
     bytes.insert(bytes.end(), std::begin(encoded), std::end(encoded));
 }
 

@@ -18,7 +18,7 @@ enum class MessageValueTag : std::uint8_t {
 /// Writers append at the end; readers decode at the read position and advance it. A failed read
 /// throws std::runtime_error, and the message is then not read again.
 class Message {
-public:
+  public:
     Message() = default;
     /// A message over received bytes, read from the start.
     explicit Message(std::vector<std::uint8_t> bytes) : bytes(std::move(bytes)) {}
@@ -35,7 +35,7 @@ public:
     const std::vector<std::uint8_t>& Bytes() const { return bytes; }
     std::size_t ReadPosition() const { return readPosition; }
 
-private:
+  private:
     /// Checks and skips the tag of the next value; `mismatchText` is the error for another tag.
     void ReadTag(MessageValueTag expected, const char* mismatchText);
     /// Checks that `count` bytes remain after the read position.

@@ -9,7 +9,7 @@ namespace botpilot {
 
 /// Where a client's requests go: a server connection, or a scripted double in tests.
 class MessageChannel {
-public:
+  public:
     virtual ~MessageChannel() = default;
 
     /// Opens the channel to the server at host and port (only the low 16 bits of the port count).

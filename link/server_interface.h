@@ -11,7 +11,7 @@ namespace botpilot {
 
 /// The common base of the server's clients: owns the channel their requests travel on.
 class ServerInterface {
-public:
+  public:
     virtual ~ServerInterface() = default;
     ServerInterface(const ServerInterface&) = delete;
     ServerInterface& operator=(const ServerInterface&) = delete;
@@ -19,7 +19,7 @@ public:
     /// Opens the channel: connection and handshake.
     void Connect(const std::string& host, std::int32_t port) { channel->Connect(host, port); }
 
-protected:
+  protected:
     /// A client on a TCP connection under the given name and interface code.
     ServerInterface(const std::string& clientName, std::int32_t interfaceCode);
     /// A client on another channel, such as a scripted one in tests.
@@ -30,7 +30,7 @@ protected:
         return channel->Exchange(messageType, request);
     }
 
-private:
+  private:
     std::unique_ptr<MessageChannel> channel;
 };
 

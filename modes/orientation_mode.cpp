@@ -9,6 +9,8 @@ void OrientationMode::Attach(Robot& attachedTo) {
     AddResource(attachedTo.scanner);
 }
 
-void OrientationMode::Update() { GetRobot().scanner.SetOrientation(GetDesiredOrientation()); }
+void OrientationMode::Update() {
+    GetRobot().scanner.SetOrientation(GetDesiredOrientation());
+}
 
 } // namespace botpilot

@@ -8,7 +8,7 @@ namespace botpilot {
 /// A mode that only aims the scanner: each update hands its desired orientation to the scanner,
 /// which sends it only when it changed.
 class OrientationMode : public Mode {
-public:
+  public:
     /// Stores the robot, then registers the scanner.
     void Attach(Robot& robot) override;
 

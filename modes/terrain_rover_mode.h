@@ -1,8 +1,8 @@
 #pragma once
 
 #include "geometry/feature.h"
-#include "robot/mode.h"
 #include "modes/terrain_rover.h"
+#include "robot/mode.h"
 
 #include <memory>
 

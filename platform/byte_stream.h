@@ -23,7 +23,7 @@ struct IoResult {
 /// A two-way byte stream, the seam between the wire format and the sockets: tests and fuzzers
 /// replace the socket with a scripted stream.
 class ByteStream {
-public:
+  public:
     virtual ~ByteStream() = default;
 
     /// Sends at least one and at most `size` bytes, waiting until the deadline for room.

@@ -32,7 +32,9 @@ extern "C" void RestoreTerminalAndResignal(int signalNumber) {
     std::raise(signalNumber);
 }
 
-extern "C" void RestoreTerminalAtExit() { RestoreTerminal(); }
+extern "C" void RestoreTerminalAtExit() {
+    RestoreTerminal();
+}
 
 void EnterRawMode() {
     if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0) {

@@ -6,7 +6,7 @@ namespace botpilot {
 
 /// Single-key input without echo. Tests replace it with a scripted keyboard.
 class Keyboard {
-public:
+  public:
     virtual ~Keyboard() = default;
 
     /// True when a key can be read at once; never blocks.
@@ -28,7 +28,7 @@ public:
 /// signals SIGINT, SIGTERM and SIGHUP (after which the signal takes its default course). When
 /// standard input is not a terminal, its bytes are the keys.
 class ConsoleKeyboard final : public Keyboard {
-public:
+  public:
     ConsoleKeyboard();
     ~ConsoleKeyboard() override;
     ConsoleKeyboard(const ConsoleKeyboard&) = delete;
@@ -39,7 +39,7 @@ public:
     void WaitForKeyPress() override;
     bool Interactive() const override { return interactive; }
 
-private:
+  private:
     bool interactive = false;
     bool atEnd = false;
     std::optional<char> pending;

@@ -19,7 +19,9 @@ void SleepMilliseconds(int milliseconds) {
     }
 }
 
-Deadline Deadline::After(double seconds) { return Deadline(SteadySeconds() + seconds); }
+Deadline Deadline::After(double seconds) {
+    return Deadline(SteadySeconds() + seconds);
+}
 
 int Deadline::RemainingMilliseconds() const {
     const double remaining = std::ceil((atSeconds - SteadySeconds()) * 1000.0);

@@ -12,7 +12,7 @@ void SleepMilliseconds(int milliseconds);
 
 /// A point on the steady clock by which a wait must end.
 class Deadline {
-public:
+  public:
     /// A deadline the given number of seconds from now. [Units: s]
     static Deadline After(double seconds);
 
@@ -20,7 +20,7 @@ public:
     int RemainingMilliseconds() const;
     bool Expired() const { return RemainingMilliseconds() == 0; }
 
-private:
+  private:
     explicit Deadline(double atSeconds) : atSeconds(atSeconds) {}
     double atSeconds;
 };

@@ -6,7 +6,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestStop(int) {
+    stopRequested = 1;
+}
 
 } // namespace
 
@@ -25,6 +27,8 @@ StopSignalWatch::~StopSignalWatch() {
     sigaction(SIGTERM, &previousTerminate, nullptr);
 }
 
-bool StopSignalWatch::StopRequested() { return stopRequested != 0; }
+bool StopSignalWatch::StopRequested() {
+    return stopRequested != 0;
+}
 
 } // namespace botpilot

@@ -8,7 +8,7 @@ namespace botpilot {
 /// which the run notices between two steps (`StopRequested`). The previous handlers come back
 /// when it is destroyed.
 class StopSignalWatch {
-public:
+  public:
     StopSignalWatch();
     ~StopSignalWatch();
     StopSignalWatch(const StopSignalWatch&) = delete;
@@ -17,7 +17,7 @@ public:
     /// True once SIGINT or SIGTERM has arrived while a watch was active.
     static bool StopRequested();
 
-private:
+  private:
     struct sigaction previousInterrupt {};
     struct sigaction previousTerminate {};
 };

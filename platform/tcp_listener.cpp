@@ -17,13 +17,15 @@ namespace {
 
 [[noreturn]] void ThrowListenError(const std::string& address, std::uint16_t port,
                                    const char* step) {
-    throw std::runtime_error("Unable to listen on " + address + ":" + std::to_string(port) +
-                             " (" + step + ": " + std::strerror(errno) + ")");
+    throw std::runtime_error("Unable to listen on " + address + ":" + std::to_string(port) + " (" +
+                             step + ": " + std::strerror(errno) + ")");
 }
 
 } // namespace
 
-TcpListener::~TcpListener() { Close(); }
+TcpListener::~TcpListener() {
+    Close();
+}
 
 TcpListener::TcpListener(TcpListener&& other) noexcept
     : descriptor(other.descriptor), port(other.port) {

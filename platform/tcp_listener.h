@@ -10,7 +10,7 @@ namespace botpilot {
 
 /// A listening TCP socket, for servers and for the test doubles of a server.
 class TcpListener {
-public:
+  public:
     TcpListener() = default;
     ~TcpListener();
     TcpListener(TcpListener&& other) noexcept;
@@ -30,7 +30,7 @@ public:
 
     void Close();
 
-private:
+  private:
     int descriptor = -1;
     std::uint16_t port = 0;
 };

@@ -53,7 +53,9 @@ std::optional<Ipv4Address> ResolveIpv4(const std::string& host) {
     return address;
 }
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept : descriptor(other.descriptor) {
     other.descriptor = -1;
@@ -116,7 +118,8 @@ IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const D
         return {IoStatus::Failed, 0};
     }
     for (;;) {
-        if (const std::optional<IoResult> notReady = WaitToTransfer(descriptor, WaitFor::Write, deadline)) {
+        if (const std::optional<IoResult> notReady =
+                WaitToTransfer(descriptor, WaitFor::Write, deadline)) {
             return *notReady;
         }
         // MSG_NOSIGNAL: a send on a connection the peer has closed must fail with EPIPE rather
@@ -141,7 +144,8 @@ IoResult TcpSocket::ReceiveSome(std::uint8_t* data, std::size_t capacity,
         return {IoStatus::Failed, 0};
     }
     for (;;) {
-        if (const std::optional<IoResult> notReady = WaitToTransfer(descriptor, WaitFor::Read, deadline)) {
+        if (const std::optional<IoResult> notReady =
+                WaitToTransfer(descriptor, WaitFor::Read, deadline)) {
             return *notReady;
         }
         const ssize_t received = recv(descriptor, data, capacity, MSG_DONTWAIT);

@@ -22,7 +22,7 @@ std::optional<Ipv4Address> ResolveIpv4(const std::string& host);
 /// One TCP socket, closed by its destructor. Sends never raise SIGPIPE, interrupted calls are
 /// resumed and every wait is bounded by a deadline.
 class TcpSocket final : public ByteStream {
-public:
+  public:
     TcpSocket() = default;
     ~TcpSocket() override;
     TcpSocket(TcpSocket&& other) noexcept;
@@ -48,7 +48,7 @@ public:
 
     bool IsOpen() const { return descriptor >= 0; }
 
-private:
+  private:
     friend class TcpListener;
     explicit TcpSocket(int descriptor) : descriptor(descriptor) {}
 

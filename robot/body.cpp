@@ -5,7 +5,9 @@
 
 namespace botpilot {
 
-void Body::Declare() const { Controller::Instance().ConfigureEngine(maxSpeed, maxTurnRate); }
+void Body::Declare() const {
+    Controller::Instance().ConfigureEngine(maxSpeed, maxTurnRate);
+}
 
 void Body::RefreshHeading() {
     const double heading = Controller::Instance().GetOrientation();

@@ -9,7 +9,7 @@ namespace botpilot {
 /// The robot's chassis: its position and heading are the robot's, and its engine drives it.
 /// Engine commands are sent only when they change.
 class Body final : public BattleObject {
-public:
+  public:
     /// Ground speed at engine speed 100. [Units: field units per second]
     double maxSpeed = 3.0;
     /// [Units: degrees per second] [Limit: > 0]
@@ -29,7 +29,7 @@ public:
     /// the last one sent.
     void SetEngineOrientation(Angle orientation);
 
-private:
+  private:
     CachedDouble sentEngineSpeed;
     CachedDouble sentEngineOrientation;
 };

@@ -5,7 +5,9 @@
 
 namespace botpilot {
 
-void Turret::Declare() const { Controller::Instance().ConfigureTurret(setting1, setting2); }
+void Turret::Declare() const {
+    Controller::Instance().ConfigureTurret(setting1, setting2);
+}
 
 void Turret::RefreshOrientation() {
     const double orientation = Controller::Instance().GetTurretOrientation();
@@ -17,7 +19,9 @@ void Gun::Declare() const {
     Controller::Instance().ConfigureGun(setting1, setting2, setting3, setting4);
 }
 
-void Gun::RefreshCharge() { charge = Controller::Instance().GetGunCharge(); }
+void Gun::RefreshCharge() {
+    charge = Controller::Instance().GetGunCharge();
+}
 
 std::int32_t Gun::Fire() {
     const std::int32_t result = Controller::Instance().FireGun();

@@ -11,7 +11,7 @@ namespace botpilot {
 
 /// A turret on the body. Inactive while either setting is 0, and then never read.
 class Turret final : public MountedBattleObject {
-public:
+  public:
     using MountedBattleObject::MountedBattleObject;
 
     double setting1 = 0.0;
@@ -27,7 +27,7 @@ public:
 /// The weapon. It is mounted as the turret was when the robot was built (same mount, relative
 /// heading 0) and does not follow the turret afterwards.
 class Gun final : public MountedBattleObject {
-public:
+  public:
     using MountedBattleObject::MountedBattleObject;
 
     double setting1 = 1.3;
@@ -46,7 +46,7 @@ public:
 
 /// A passive part the robot only declares.
 class Fitting final : public MountedBattleObject {
-public:
+  public:
     enum class Slot { First, Second };
 
     /// `mount` must outlive the fitting.
@@ -57,7 +57,7 @@ public:
 
     void Declare() const;
 
-private:
+  private:
     Slot slot;
 };
 

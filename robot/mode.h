@@ -18,7 +18,7 @@ using Component = const BattleObject*;
 /// commands, and what it does with them each cycle. The robot owns its modes; a mode only refers
 /// to its robot and the robot's components.
 class Mode {
-public:
+  public:
     virtual ~Mode() = default;
 
     virtual std::string GetName() const = 0;
@@ -42,7 +42,7 @@ public:
     /// Acts on the components, once per cycle while current. Never called before `Attach`.
     virtual void Update() = 0;
 
-protected:
+  protected:
     Mode() = default;
     Mode(const Mode&) = delete;
     Mode& operator=(const Mode&) = delete;
@@ -51,7 +51,7 @@ protected:
     /// The robot this mode is attached to.
     Robot& GetRobot() const { return *robot; }
 
-private:
+  private:
     std::vector<Component> resources;
     Robot* robot = nullptr; // set by Attach; the robot owns this mode
 };

@@ -36,7 +36,7 @@ struct PathInfo {
 /// height field: of the paths that never climb to a limit (65, then 80, then 95), the one that
 /// ends lowest; failing that, the one that gets farthest. A copyable value.
 class PathChooser {
-public:
+  public:
     /// `heightSource` must outlive the chooser. [Units: horizon in s]
     /// [Limit: 0 < horizon < infinity] Throws std::invalid_argument for another horizon.
     PathChooser(const Feature& heightSource, double horizon);
@@ -50,7 +50,7 @@ public:
     static std::vector<PathInfo> CalculatePathInfo(const PathList& paths,
                                                    const Feature& heightSource, double horizon);
 
-private:
+  private:
     const Feature* heightSource; ///< borrowed; never null
     double horizon;              ///< [Units: s]
 };

@@ -25,7 +25,9 @@ Robot::Robot()
 
 Robot::~Robot() = default;
 
-void Robot::AddMode(std::unique_ptr<Mode> mode) { modes.push_back(std::move(mode)); }
+void Robot::AddMode(std::unique_ptr<Mode> mode) {
+    modes.push_back(std::move(mode));
+}
 
 void Robot::Configure() {
     identity.Announce();
@@ -43,7 +45,9 @@ void Robot::Configure() {
     }
 }
 
-void Robot::Start() { Controller::Instance().StartRobot(); }
+void Robot::Start() {
+    Controller::Instance().StartRobot();
+}
 
 void Robot::Update() {
     Timer section("Robot::Update");

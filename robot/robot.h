@@ -1,8 +1,8 @@
 #pragma once
 
-#include "robot/mode.h"
 #include "robot/body.h"
 #include "robot/devices.h"
+#include "robot/mode.h"
 #include "robot/robot_identity.h"
 #include "robot/scanner.h"
 #include "world/terrain.h"
@@ -17,7 +17,7 @@ namespace botpilot {
 /// steers by and its behaviour modes. It declares itself once, then each cycle reads its
 /// hardware, chooses the current modes and lets them act.
 class Robot {
-public:
+  public:
     Robot();
     ~Robot();
     Robot(const Robot&) = delete;
@@ -65,7 +65,7 @@ public:
     const std::vector<std::unique_ptr<Mode>>& Modes() const { return modes; }
     const std::vector<Mode*>& CurrentModes() const { return currentModes; }
 
-private:
+  private:
     int pollIndex = 0;
     std::vector<std::unique_ptr<Mode>> modes;
     std::vector<Mode*> currentModes; // each owned by `modes`

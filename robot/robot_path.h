@@ -43,7 +43,7 @@ struct PathStart {
 /// command's orientation, the shorter way round: a circular arc, then a straight run once the
 /// heading has reached the orientation. A copyable value.
 class RobotPath final : public Path {
-public:
+  public:
     /// Starts at (x, y) facing `heading`. `maxSpeed` is the distance per second at engine speed
     /// 100; `maxTurnRate` is the body's turning rate. The command is copied.
     /// [Units: maxTurnRate in degrees per second] [Limit: maxTurnRate > 0]
@@ -66,7 +66,7 @@ public:
     /// Radius of the turning arc; 0 at engine speed 0, where the robot turns on the spot.
     double Radius() const { return radius; }
 
-private:
+  private:
     EngineCommand command;
     double turnTime = 0.0; ///< [Units: s]
     Angle startAngle;      ///< from the turning centre to the start point

@@ -20,8 +20,7 @@ constexpr double kRuleOff = -1.0;
 } // namespace
 
 Scanner::Scanner(BattleObject& body)
-    : MountedBattleObject(body),
-      robotField(std::make_unique<SeenRobot>(), kRobotMaxAge, kRuleOff),
+    : MountedBattleObject(body), robotField(std::make_unique<SeenRobot>(), kRobotMaxAge, kRuleOff),
       objectField(std::make_unique<SeenObject>(), kRuleOff, kObjectSingleObservationAge) {}
 
 void Scanner::Declare() const {

@@ -11,7 +11,7 @@ namespace botpilot {
 /// three seconds after their last sighting; other objects (shells) are dropped one second after a
 /// single sighting unless seen again.
 class Scanner final : public MountedBattleObject {
-public:
+  public:
     /// `body` must outlive the scanner.
     explicit Scanner(BattleObject& body);
 
@@ -35,7 +35,7 @@ public:
     /// within 0.0001 of the last one sent.
     void SetOrientation(Angle orientation);
 
-private:
+  private:
     CachedDouble scannerOrientation;
 };
 

@@ -32,10 +32,10 @@ TEST(CommandLineTest, OptionsAndTheirValues) {
         const char* value;
         std::int32_t port;
     };
-    for (const PortCase& c : {PortCase{"9500", 9500}, PortCase{"abc", 0}, PortCase{"-3", -3},
-                              PortCase{" 12x", 12}, PortCase{"70000", 70000},
-                              PortCase{"99999999999", 2147483647},
-                              PortCase{"-99999999999", -2147483647 - 1}}) {
+    for (const PortCase& c :
+         {PortCase{"9500", 9500}, PortCase{"abc", 0}, PortCase{"-3", -3}, PortCase{" 12x", 12},
+          PortCase{"70000", 70000}, PortCase{"99999999999", 2147483647},
+          PortCase{"-99999999999", -2147483647 - 1}}) {
         EXPECT_EQ(Parse({"/p", c.value}).serverPort, c.port) << c.value;
     }
 

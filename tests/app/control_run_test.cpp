@@ -47,13 +47,22 @@ TEST(ControlRunTest, DeclaresTheDrivenRobotThenRunsCyclesUntilAKey) {
     }
     ASSERT_GE(types.size(), 27u);
     EXPECT_EQ(Types(types.begin(), types.begin() + 27),
-              (Types{1, 2, 5, 6, 29, 8, 9, 11, 12, 10, 13, 14,  // field, declaration, start
-                     20, 22, 23, 17, 16,                        // first cycle: scanner
-                     27, 22, 23, 17, 16,                        // second: gun
-                     20, 22, 23, 17, 16}));                     // third: scanner again
-    const std::vector<Values> declared = {
-        {}, {}, {std::string("Zippy")}, {std::string("Nolix")}, {0, 255, 0}, {12.0, 180.0},
-        {10.0, 150.0, 60.0}, {0.0, 0.0}, {1.5, 10.0, 15.16, 0.4}, {25.0}, {1.5}, {}};
+              (Types{1,  2,  5,  6,  29, 8, 9, 11, 12, 10, 13, 14, // field, declaration, start
+                     20, 22, 23, 17, 16,                           // first cycle: scanner
+                     27, 22, 23, 17, 16,                           // second: gun
+                     20, 22, 23, 17, 16}));                        // third: scanner again
+    const std::vector<Values> declared = {{},
+                                          {},
+                                          {std::string("Zippy")},
+                                          {std::string("Nolix")},
+                                          {0, 255, 0},
+                                          {12.0, 180.0},
+                                          {10.0, 150.0, 60.0},
+                                          {0.0, 0.0},
+                                          {1.5, 10.0, 15.16, 0.4},
+                                          {25.0},
+                                          {1.5},
+                                          {}};
     for (std::size_t i = 0; i < declared.size(); ++i) {
         EXPECT_EQ(requests[i].values, declared[i]) << "request " << i;
     }
@@ -111,10 +120,10 @@ TEST(ControlRunTest, UnreachableServerIsReported) {
     }
     const ChildResult result = testing::RunChild(
         {BOTPILOT_PATH, "/s", "127.0.0.1", "/p", std::to_string(closedPort)}, "q", 30.0);
-    EXPECT_EQ(result.err, "Unable to connect\nNo server answered at 127.0.0.1:" +
-                              std::to_string(closedPort) +
-                              "; start an arena first (build/release/botarena), or run "
-                              "scripts/battle\n");
+    EXPECT_EQ(result.err,
+              "Unable to connect\nNo server answered at 127.0.0.1:" + std::to_string(closedPort) +
+                  "; start an arena first (build/release/botarena), or run "
+                  "scripts/battle\n");
     EXPECT_EQ(result.exitStatus, 1);
 }
 

@@ -41,16 +41,33 @@ TEST(EntryTest, SelfTestRunsEveryCheckAndDoesNotWaitOnClosedInput) {
 }
 
 TEST(EntryTest, SelfTestRunsTheTwentySevenChecksInTheirFixedOrder) {
-    const std::vector<std::string> order = {
-        "TestAngle", "TestToPositiveRadians", "TestAngleCrossesBoundary",
-        "TestAngleLinearInterpolate", "TestIsFacing", "TestCachedDouble", "TestCachedFeature",
-        "TestClock", "TestLinearPath", "TestLinearInterpolate", "TestBoundedLinearInterpolate",
-        "TestMountedBattleObject", "TestObjectField", "TestObjectFieldPurgePlayingField",
-        "TestObjectFieldPurgeTooOld", "TestObjectFieldPurgeTooOldSingleObservation",
-        "TestPathChooserStraightPath", "TestPlayingFieldHeight", "TestPredictedBattleObject",
-        "TestRobotPathForwardStraight", "TestRobotPathForwardRight", "TestRobotPathForwardLeft",
-        "TestRobotPathBackwardStraight", "TestRobotPathBackwardLeft",
-        "TestRobotPathBackwardRight", "TestTheTester", "TestTimer"};
+    const std::vector<std::string> order = {"TestAngle",
+                                            "TestToPositiveRadians",
+                                            "TestAngleCrossesBoundary",
+                                            "TestAngleLinearInterpolate",
+                                            "TestIsFacing",
+                                            "TestCachedDouble",
+                                            "TestCachedFeature",
+                                            "TestClock",
+                                            "TestLinearPath",
+                                            "TestLinearInterpolate",
+                                            "TestBoundedLinearInterpolate",
+                                            "TestMountedBattleObject",
+                                            "TestObjectField",
+                                            "TestObjectFieldPurgePlayingField",
+                                            "TestObjectFieldPurgeTooOld",
+                                            "TestObjectFieldPurgeTooOldSingleObservation",
+                                            "TestPathChooserStraightPath",
+                                            "TestPlayingFieldHeight",
+                                            "TestPredictedBattleObject",
+                                            "TestRobotPathForwardStraight",
+                                            "TestRobotPathForwardRight",
+                                            "TestRobotPathForwardLeft",
+                                            "TestRobotPathBackwardStraight",
+                                            "TestRobotPathBackwardLeft",
+                                            "TestRobotPathBackwardRight",
+                                            "TestTheTester",
+                                            "TestTimer"};
     std::vector<std::string> registered;
     const CheckRegistry checks = BuiltInChecks();
     for (const CheckEntry& entry : checks.Entries()) {
@@ -68,8 +85,8 @@ TEST(EntryTest, SelfTestSwitchNeedsExactlyOne) {
         TcpListener listener = TcpListener::Listen("127.0.0.1", 0);
         closedPort = listener.Port();
     }
-    const ChildResult result = RunClient({"/t", "2", "/s", "127.0.0.1", "/p",
-                                          std::to_string(closedPort)});
+    const ChildResult result =
+        RunClient({"/t", "2", "/s", "127.0.0.1", "/p", std::to_string(closedPort)});
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err.rfind("Unable to connect\n", 0), 0u) << result.err;
     EXPECT_EQ(result.exitStatus, 1);
@@ -107,7 +124,8 @@ TEST(EntryTest, ServerErrorsEndTheRunWithStatusOne) {
     EXPECT_EQ(unnamed.err, "Unable to resolve hostname ''\n");
     EXPECT_EQ(unnamed.exitStatus, 1);
 
-    testing::ScriptedServer refusing([](TcpSocket& client) { testing::AnswerHandshake(client, 0); });
+    testing::ScriptedServer refusing(
+        [](TcpSocket& client) { testing::AnswerHandshake(client, 0); });
     const ChildResult refused =
         RunClient({"/s", "127.0.0.1", "/p", std::to_string(refusing.Port())});
     EXPECT_EQ(refused.err, "Unexpected server response\n");

@@ -19,8 +19,8 @@ TEST(RobotRosterTest, ThreePersonalitiesWithTheirModesInOrder) {
     RobotRoster& roster = RobotRoster::Instance();
     EXPECT_EQ(&roster, &RobotRoster::Instance());
 
-    const std::vector<std::string> standard = {"Rove",          "LookForward",     "WatchRobots",
-                                               "SecondSighting", "HeadForTarget",  "StraightShooter",
+    const std::vector<std::string> standard = {"Rove",           "LookForward",   "WatchRobots",
+                                               "SecondSighting", "HeadForTarget", "StraightShooter",
                                                "Evade"};
     EXPECT_EQ(roster.First().identity.type, "Simple");
     EXPECT_EQ(ModeNames(roster.First()), standard);

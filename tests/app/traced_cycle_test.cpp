@@ -31,7 +31,9 @@ ChildResult RunInWorld(FakeRobotServer& server, const std::vector<std::string>& 
     });
 }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n') + 1); }
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n') + 1);
+}
 
 std::vector<RecordedRequest> OfType(const FakeRobotServer& server, ControllerMessage type) {
     std::vector<RecordedRequest> found;

@@ -1,5 +1,4 @@
 #include "diagnostics/check_registry.h"
-
 #include "diagnostics/expect_equal.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +10,15 @@ namespace botpilot {
 namespace {
 
 void PassingCheck() {}
-void FailingCheck() { ExpectEqual(true, false); }
-void DoubleMismatchCheck() { ExpectEqual(2.1, 2.10001); }
-void BrokenCheck() { throw std::runtime_error("not a check failure"); }
+void FailingCheck() {
+    ExpectEqual(true, false);
+}
+void DoubleMismatchCheck() {
+    ExpectEqual(2.1, 2.10001);
+}
+void BrokenCheck() {
+    throw std::runtime_error("not a check failure");
+}
 
 TEST(CheckRegistryTest, RunsInOrderAndReportsFailuresAfterTheirName) {
     CheckRegistry registry;

@@ -1,5 +1,4 @@
 #include "link/connection.h"
-
 #include "link/frame.h"
 #include "link/little_endian.h"
 #include "platform/tcp_listener.h"
@@ -90,7 +89,11 @@ TEST(ConnectionTest, HandshakeAnswersOtherThanOneAreRefused) {
         {"close instead", [](TcpSocket& c) { testing::ReadHandshake(c); },
          "Server rejected connection"},
         {"close before reading", [](TcpSocket&) {}, "Server rejected connection"},
-        {"never answers", [](TcpSocket& c) { testing::ReadHandshake(c); ReadBytes(c, 1, 3.0); },
+        {"never answers",
+         [](TcpSocket& c) {
+             testing::ReadHandshake(c);
+             ReadBytes(c, 1, 3.0);
+         },
          "Server rejected connection"},
     };
     for (const Case& c : cases) {
@@ -172,9 +175,15 @@ TEST(ConnectionTest, BrokenReplies) {
     };
     const std::vector<Case> cases = {
         {"extra bytes after the reply",
-         [](TcpSocket& c) { WriteBytes(c, {1, 0, 0, 0, 0x09, 0xEE}); }, "Unexpected server response"},
+         [](TcpSocket& c) {
+             WriteBytes(c, {1, 0, 0, 0, 0x09, 0xEE});
+         },
+         "Unexpected server response"},
         {"declared length 0xFFFFFFFF",
-         [](TcpSocket& c) { WriteBytes(c, {0xFF, 0xFF, 0xFF, 0xFF}); }, "Unexpected server response"},
+         [](TcpSocket& c) {
+             WriteBytes(c, {0xFF, 0xFF, 0xFF, 0xFF});
+         },
+         "Unexpected server response"},
         {"declared length one above the limit",
          [](TcpSocket& c) {
              Bytes header;
@@ -182,11 +191,22 @@ TEST(ConnectionTest, BrokenReplies) {
              WriteBytes(c, header);
          },
          "Unexpected server response"},
-        {"close inside the length", [](TcpSocket& c) { WriteBytes(c, {5, 0}); c.Close(); },
+        {"close inside the length",
+         [](TcpSocket& c) {
+             WriteBytes(c, {5, 0});
+             c.Close();
+         },
          "Error receiving response from server"},
-        {"close inside the payload", [](TcpSocket& c) { WriteBytes(c, {5, 0, 0, 0, 3}); c.Close(); },
+        {"close inside the payload",
+         [](TcpSocket& c) {
+             WriteBytes(c, {5, 0, 0, 0, 3});
+             c.Close();
+         },
          "Error receiving response from server"},
-        {"no reply within the deadline", [](TcpSocket& c) { WriteBytes(c, {5, 0, 0}); },
+        {"no reply within the deadline",
+         [](TcpSocket& c) {
+             WriteBytes(c, {5, 0, 0});
+         },
          "Error receiving response from server"},
     };
     for (const Case& c : cases) {

@@ -1,5 +1,4 @@
 #include "link/controller.h"
-
 #include "link/message_channel.h"
 
 #include <functional>
@@ -17,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 /// Records each request and answers with the next scripted reply.
 class ScriptedChannel final : public MessageChannel {
-public:
+  public:
     struct Sent {
         std::int32_t type = 0;
         Bytes payload;
@@ -251,7 +250,10 @@ TEST(ControllerTest, ShortRepliesAreDecodingErrors) {
 // decode, and fail with the decoding error when they run out.
 TEST(ControllerTest, HugeListCountsFailOnTheMissingEntries) {
     for (std::int32_t count : {2, 1000, 2147483647}) {
-        Rig robots(Reply([count](Message& m) { m.AddInt(count); m.AddInt(1); }));
+        Rig robots(Reply([count](Message& m) {
+            m.AddInt(count);
+            m.AddInt(1);
+        }));
         try {
             robots.controller->GetSeenRobots();
             FAIL() << "no error for " << count;

@@ -1,7 +1,6 @@
-#include "link/graphics.h"
-
-#include "link/settings.h"
 #include "link/frame.h"
+#include "link/graphics.h"
+#include "link/settings.h"
 #include "tests/support/fake_robot_server.h"
 #include "tests/support/scripted_server.h"
 

@@ -28,10 +28,10 @@ TEST(MessageTest, EncodesEachKindLittleEndianWithItsTag) {
     message.AddDouble(2.5);
     message.AddString("");
     message.AddString("ab");
-    EXPECT_EQ(message.Bytes(), (Bytes{0x01, 0xFE, 0xFF, 0xFF, 0xFF,                         //
-                                      0x02, 0, 0, 0, 0, 0, 0, 0x04, 0x40,                     //
-                                      0x03, 0, 0, 0, 0,                                       //
-                                      0x03, 0x02, 0, 0, 0, 'a', 'b'}));
+    EXPECT_EQ(message.Bytes(), (Bytes{0x01, 0xFE, 0xFF, 0xFF, 0xFF,                      //
+                                      0x02, 0,    0,    0,    0,    0,   0,  0x04, 0x40, //
+                                      0x03, 0,    0,    0,    0,                         //
+                                      0x03, 0x02, 0,    0,    0,    'a', 'b'}));
 }
 
 TEST(MessageTest, SetRobotColourPayloadIsFifteenBytes) {
@@ -79,17 +79,34 @@ TEST(MessageTest, DecodingErrors) {
     const std::vector<Case> cases = {
         {"empty reply", {}, 0, "Reached end of message"},
         {"empty reply as string", {}, 2, "Reached end of message"},
-        {"integer read as double", {0x01, 1, 0, 0, 0}, 1, "The next value in the message is not a double"},
-        {"double read as integer", {0x02, 0, 0, 0, 0, 0, 0, 0, 0}, 0,
+        {"integer read as double",
+         {0x01, 1, 0, 0, 0},
+         1,
+         "The next value in the message is not a double"},
+        {"double read as integer",
+         {0x02, 0, 0, 0, 0, 0, 0, 0, 0},
+         0,
          "The next value in the message is not an integer"},
-        {"integer read as string", {0x01, 1, 0, 0, 0}, 2, "The next value in the message is not a string"},
+        {"integer read as string",
+         {0x01, 1, 0, 0, 0},
+         2,
+         "The next value in the message is not a string"},
         {"unknown tag", {0x07, 0, 0, 0, 0}, 0, "The next value in the message is not an integer"},
         {"double cut after 5 bytes", {0x02, 1, 2, 3, 4, 5}, 1, "Unexpected end of message"},
         {"integer cut after 3 bytes", {0x01, 1, 2, 3}, 0, "Unexpected end of message"},
         {"string length cut", {0x03, 1, 0}, 2, "Unexpected end of message"},
-        {"string longer than the rest", {0x03, 3, 0, 0, 0, 'a', 'b'}, 2, "Unexpected end of message"},
-        {"string length with the top bit set", {0x03, 0, 0, 0, 0x80, 'a'}, 2, "Unexpected end of message"},
-        {"string length of all ones", {0x03, 0xFF, 0xFF, 0xFF, 0xFF}, 2, "Unexpected end of message"},
+        {"string longer than the rest",
+         {0x03, 3, 0, 0, 0, 'a', 'b'},
+         2,
+         "Unexpected end of message"},
+        {"string length with the top bit set",
+         {0x03, 0, 0, 0, 0x80, 'a'},
+         2,
+         "Unexpected end of message"},
+        {"string length of all ones",
+         {0x03, 0xFF, 0xFF, 0xFF, 0xFF},
+         2,
+         "Unexpected end of message"},
     };
     for (const Case& c : cases) {
         Message message(c.bytes);

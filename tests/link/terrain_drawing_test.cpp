@@ -1,9 +1,8 @@
-#include "link/terrain_drawing.h"
-
-#include "link/settings.h"
 #include "geometry/feature.h"
 #include "link/frame.h"
 #include "link/graphics.h"
+#include "link/settings.h"
+#include "link/terrain_drawing.h"
 #include "tests/support/fake_robot_server.h"
 
 #include <cstdint>
@@ -57,11 +56,9 @@ TEST(TerrainDrawingTest, SendsSixHundredColouredCellsXOuterYInnerAndIgnoresRefus
     };
     const Case cases[] = {
         {1, -14.5, -9.5, 25.0, 101, 0}, // 50 + 2.05 · 25 = 101.25, truncated
-        {2, -14.5, -8.5, -80.0, 0, 214},
-        {3, -14.5, -7.5, 150.0, 255, 0}, // held at 255 beyond 100
-        {4, -14.5, -6.5, 0.0, 0, 0},     // exactly 0 is black, not dim red or green
-        {20, -14.5, 9.5, -100.0, 0, 255},
-        {21, -13.5, -9.5, 0.4, 50, 0},
+        {2, -14.5, -8.5, -80.0, 0, 214},  {3, -14.5, -7.5, 150.0, 255, 0}, // held at 255 beyond 100
+        {4, -14.5, -6.5, 0.0, 0, 0}, // exactly 0 is black, not dim red or green
+        {20, -14.5, 9.5, -100.0, 0, 255}, {21, -13.5, -9.5, 0.4, 50, 0},
         {600, 14.5, 9.5, -0.0001, 0, 50},
     };
     std::map<std::pair<double, double>, double> heights;

@@ -1,5 +1,4 @@
 #include "modes/evade_mode.h"
-
 #include "robot/robot.h"
 #include "tests/modes/rover_test_support.h"
 #include "tests/support/recording_channel.h"

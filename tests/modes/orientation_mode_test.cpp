@@ -1,6 +1,5 @@
-#include "modes/orientation_mode.h"
-
 #include "geometry/angle.h"
+#include "modes/orientation_mode.h"
 #include "robot/robot.h"
 #include "tests/support/recording_channel.h"
 
@@ -12,7 +11,7 @@ namespace {
 
 /// Aims the scanner wherever the test says.
 class AimedMode final : public OrientationMode {
-public:
+  public:
     std::string GetName() const override { return "Aimed"; }
     double GetDesirability() override { return 1.0; }
     Angle GetDesiredOrientation() override { return desired; }

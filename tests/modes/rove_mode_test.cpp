@@ -1,6 +1,5 @@
-#include "modes/rove_mode.h"
-
 #include "modes/evade_mode.h"
+#include "modes/rove_mode.h"
 #include "robot/robot.h"
 #include "tests/modes/rover_test_support.h"
 #include "tests/support/recording_channel.h"
@@ -53,8 +52,8 @@ TEST(RoveModeTest, GoalIsADeepWellOnAShallowSlope) {
         double distance;
         double expected;
     };
-    const Case cases[] = {{0.0, -34.0}, {1.0, -32.38}, {3.0, -22.03}, {10.0, -3.38},
-                          {28.0, -1.80}, {50.0, 0.0}, {60.0, 0.0}};
+    const Case cases[] = {{0.0, -34.0},  {1.0, -32.38}, {3.0, -22.03}, {10.0, -3.38},
+                          {28.0, -1.80}, {50.0, 0.0},   {60.0, 0.0}};
     for (const Case& c : cases) {
         EXPECT_NEAR(rove.Height(-14.0, c.distance), c.expected, 0.005) << c.distance;
     }
@@ -71,8 +70,13 @@ TEST(RoveModeTest, SwitchesGoalsOnlyStrictlyInsideTheEndBands) {
     };
     const Case cases[] = {
         // Default field: bands below -12 and above 12, goals at -14 and 14.
-        {30.0, {{-12.0, -14.0}, {-12.01, 14.0}, {0.0, 14.0}, {12.0, 14.0}, {12.01, -14.0},
-                {-12.0, -14.0}}},
+        {30.0,
+         {{-12.0, -14.0},
+          {-12.01, 14.0},
+          {0.0, 14.0},
+          {12.0, 14.0},
+          {12.01, -14.0},
+          {-12.0, -14.0}}},
         // A field so narrow that the bands overlap: the right end's test comes second and wins.
         {4.0, {{0.0, -1.0}, {-1.5, 1.0}, {1.5, -1.0}}},
     };

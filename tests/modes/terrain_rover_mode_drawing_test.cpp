@@ -1,6 +1,6 @@
-#include "link/settings.h"
 #include "link/controller.h"
 #include "link/graphics.h"
+#include "link/settings.h"
 #include "modes/evade_mode.h"
 #include "modes/rove_mode.h"
 #include "robot/robot.h"

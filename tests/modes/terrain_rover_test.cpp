@@ -1,7 +1,6 @@
-#include "modes/terrain_rover.h"
-
 #include "diagnostics/timer.h"
 #include "geometry/angle.h"
+#include "modes/terrain_rover.h"
 #include "robot/robot.h"
 #include "tests/modes/rover_test_support.h"
 #include "tests/support/recording_channel.h"

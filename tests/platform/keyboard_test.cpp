@@ -31,7 +31,7 @@ TEST(ConsoleKeyboardTest, PipedInputIsReadAsKeysAndItsEndNeverBlocks) {
 
 /// The probe running on a pseudo-terminal, as it would on a user's console.
 class ProbeOnTerminal {
-public:
+  public:
     ProbeOnTerminal() {
         if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0 || pipe(output) != 0) {
             return;

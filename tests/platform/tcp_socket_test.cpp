@@ -1,6 +1,5 @@
-#include "platform/tcp_socket.h"
-
 #include "platform/tcp_listener.h"
+#include "platform/tcp_socket.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,8 @@
-#include "robot/path_chooser.h"
-
 #include "diagnostics/timer.h"
 #include "geometry/feature.h"
 #include "geometry/gaussian_feature.h"
 #include "geometry/linear_path.h"
+#include "robot/path_chooser.h"
 #include "world/check_scopes.h"
 
 #include <cmath>
@@ -26,18 +25,18 @@ constexpr double kTolerance = 0.0001;
 
 /// A height field given by a function.
 class FunctionFeature final : public Feature {
-public:
+  public:
     explicit FunctionFeature(std::function<double(double, double)> height)
         : height(std::move(height)) {}
     double Height(double x, double y) const override { return height(x, y); }
 
-private:
+  private:
     std::function<double(double, double)> height;
 };
 
 /// Remembers every point it is asked about.
 class RecordingFeature final : public Feature {
-public:
+  public:
     double Height(double x, double y) const override {
         samples.push_back({x, y});
         return 0.0;

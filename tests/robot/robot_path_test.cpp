@@ -1,6 +1,5 @@
-#include "robot/robot_path.h"
-
 #include "geometry/angle.h"
+#include "robot/robot_path.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
-#include "robot/robot.h"
-
 #include "geometry/angle.h"
 #include "link/controller_message.h"
+#include "robot/robot.h"
 #include "tests/support/recording_channel.h"
 
 #include <cmath>
@@ -24,7 +23,7 @@ enum class Part { Body, Scanner, Gun };
 
 /// A mode with a score set by the test; it logs what the robot calls on it.
 class ScriptedMode final : public Mode {
-public:
+  public:
     ScriptedMode(std::string name, std::vector<Part> parts, std::vector<std::string>& log)
         : name(std::move(name)), parts(std::move(parts)), log(log) {}
 
@@ -48,14 +47,14 @@ public:
 
     double score = 0.0;
 
-private:
+  private:
     std::string name;
     std::vector<Part> parts;
     std::vector<std::string>& log;
 };
 
 class RobotTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { channel = &InstallRecordingController(); }
 
     ScriptedMode& AddMode(const std::string& name, std::vector<Part> parts) {
@@ -118,7 +117,8 @@ TEST_F(RobotTest, EachCycleReadsOneSlowValueThenTheSightingsHeadingAndPosition) 
     for (int cycle = 0; cycle < 3; ++cycle) {
         robot.UpdateHardware();
     }
-    EXPECT_EQ(channel->Types(), (Types{20, 22, 23, 17, 16, 27, 22, 23, 17, 16, 20, 22, 23, 17, 16}));
+    EXPECT_EQ(channel->Types(),
+              (Types{20, 22, 23, 17, 16, 27, 22, 23, 17, 16, 20, 22, 23, 17, 16}));
 }
 
 TEST_F(RobotTest, SlowValuesRotateOverAnActiveTurretOnly) {

@@ -23,7 +23,8 @@ void MakePipe(int ends[2]) {
 } // namespace
 
 ChildResult RunChild(const std::vector<std::string>& arguments, const std::string& input,
-                     double timeoutSeconds, const std::function<void(int processId)>& whileRunning) {
+                     double timeoutSeconds,
+                     const std::function<void(int processId)>& whileRunning) {
     int inPipe[2];
     int outPipe[2];
     int errPipe[2];

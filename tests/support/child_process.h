@@ -7,12 +7,12 @@
 namespace botpilot::testing {
 
 struct ChildResult {
-    bool exited = false;    ///< ended by returning or calling exit
-    int exitStatus = -1;    ///< when exited
-    int signalNumber = 0;   ///< when killed by a signal
-    bool timedOut = false;  ///< killed because it ran past its time
-    std::string out;        ///< everything written to standard output
-    std::string err;        ///< everything written to standard error
+    bool exited = false;   ///< ended by returning or calling exit
+    int exitStatus = -1;   ///< when exited
+    int signalNumber = 0;  ///< when killed by a signal
+    bool timedOut = false; ///< killed because it ran past its time
+    std::string out;       ///< everything written to standard output
+    std::string err;       ///< everything written to standard error
 };
 
 /// Runs a program with the given arguments (the first is the program's path), feeding it

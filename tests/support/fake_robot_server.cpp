@@ -57,18 +57,18 @@ std::vector<WireValue> DecodeValues(const std::vector<std::uint8_t>& payload) {
 FakeRobotServer::FakeRobotServer(WorldScript world) : world(std::move(world)) {
     auto [robot, drawing] = ListenOnPortPair();
     robotServer = std::make_unique<FrameServer>(
-        std::move(robot), [this](std::int32_t type, const std::vector<std::uint8_t>& payload,
-                                 std::vector<std::uint8_t>& reply) {
-            Handle(false, type, payload, reply);
-        });
+        std::move(robot),
+        [this](std::int32_t type, const std::vector<std::uint8_t>& payload,
+               std::vector<std::uint8_t>& reply) { Handle(false, type, payload, reply); });
     drawingServer = std::make_unique<FrameServer>(
-        std::move(drawing), [this](std::int32_t type, const std::vector<std::uint8_t>& payload,
-                                   std::vector<std::uint8_t>& reply) {
-            Handle(true, type, payload, reply);
-        });
+        std::move(drawing),
+        [this](std::int32_t type, const std::vector<std::uint8_t>& payload,
+               std::vector<std::uint8_t>& reply) { Handle(true, type, payload, reply); });
 }
 
-FakeRobotServer::~FakeRobotServer() { Stop(); }
+FakeRobotServer::~FakeRobotServer() {
+    Stop();
+}
 
 void FakeRobotServer::Stop() {
     robotServer->Stop();

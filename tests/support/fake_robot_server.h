@@ -27,13 +27,12 @@ struct RecordedRequest {
     std::vector<WireValue> values;
 };
 
-
 /// A scripted simulation server on 127.0.0.1 for tests: robot connections on Port() and drawing
 /// connections on Port() + 1, both ports chosen free by the system. It answers the handshake and
 /// every request from a per-cycle world, can answer a request with an error text or with raw
 /// bytes, and records every request it received. Each connection is served on its own thread.
 class FakeRobotServer {
-public:
+  public:
     using WorldScript = std::function<FakeWorld(int cycle)>;
     /// Raw bytes to send instead of the normal reply (nothing: reply normally).
     using Tamper = std::function<std::optional<std::vector<std::uint8_t>>(const RecordedRequest&)>;
@@ -59,7 +58,7 @@ public:
     /// Closes the listeners and every connection, and waits for the threads.
     void Stop();
 
-private:
+  private:
     void Handle(bool drawing, std::int32_t type, const std::vector<std::uint8_t>& payload,
                 std::vector<std::uint8_t>& reply);
     std::vector<std::uint8_t> ReplyTo(const RecordedRequest& request);

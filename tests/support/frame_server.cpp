@@ -56,7 +56,9 @@ FrameServer::FrameServer(TcpListener listener, Handler handler)
     threads.emplace_back([this] { AcceptLoop(); });
 }
 
-FrameServer::~FrameServer() { Stop(); }
+FrameServer::~FrameServer() {
+    Stop();
+}
 
 void FrameServer::Stop() {
     stopping = true;

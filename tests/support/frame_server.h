@@ -16,7 +16,7 @@ namespace botpilot::testing {
 /// request frame to a handler and writes the reply bytes it leaves. Each connection is served on
 /// a thread of its own until the client closes it or the server stops.
 class FrameServer {
-public:
+  public:
     /// Called on the connection's thread with one request; fills `reply` (a buffer the
     /// connection keeps, so that a steady exchange allocates nothing) with the whole reply frame.
     using Handler = std::function<void(std::int32_t type, const std::vector<std::uint8_t>& payload,
@@ -34,7 +34,7 @@ public:
     /// listener. Safe to call again.
     void Stop();
 
-private:
+  private:
     void AcceptLoop();
     void Serve(TcpSocket client) const;
 

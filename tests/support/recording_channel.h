@@ -14,7 +14,7 @@ namespace botpilot::testing {
 /// A channel without a socket: answers each request from a per-cycle world, as the fake server
 /// does, and records every request. A cycle ends with the GetPosition reply.
 class RecordingChannel final : public MessageChannel {
-public:
+  public:
     explicit RecordingChannel(FakeRobotServer::WorldScript world = [](int) { return FakeWorld(); })
         : world(std::move(world)) {}
 
@@ -56,8 +56,9 @@ public:
 
 /// Makes a controller over a recording channel the process's controller; returns the channel,
 /// which lives until the next installation.
-inline RecordingChannel& InstallRecordingController(
-    FakeRobotServer::WorldScript world = [](int) { return FakeWorld(); }) {
+inline RecordingChannel& InstallRecordingController(FakeRobotServer::WorldScript world = [](int) {
+    return FakeWorld();
+}) {
     auto channel = std::make_unique<RecordingChannel>(std::move(world));
     RecordingChannel& recorder = *channel;
     Controller::SetInstanceForTesting(std::make_unique<Controller>(std::move(channel)));

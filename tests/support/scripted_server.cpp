@@ -18,7 +18,9 @@ ScriptedServer::ScriptedServer(Script script) {
     });
 }
 
-ScriptedServer::~ScriptedServer() { Join(); }
+ScriptedServer::~ScriptedServer() {
+    Join();
+}
 
 void ScriptedServer::Join() {
     if (worker.joinable()) {

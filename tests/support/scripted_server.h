@@ -20,7 +20,7 @@ constexpr double kScriptWaitSeconds = 10.0;
 /// thread of its own against the one client it accepts; the destructor waits for the script.
 /// Scripts record what they saw into variables the test reads after the server is destroyed.
 class ScriptedServer {
-public:
+  public:
     using Script = std::function<void(TcpSocket& client)>;
 
     explicit ScriptedServer(Script script);
@@ -33,7 +33,7 @@ public:
     /// Waits for the script to finish.
     void Join();
 
-private:
+  private:
     std::uint16_t port = 0;
     std::thread worker;
 };

@@ -1,10 +1,10 @@
 // The playing field asks the process's one controller, which connects on first use to the host
 // and port of the process settings. This program is the only user of that controller.
 
-#include "link/settings.h"
 #include "link/controller.h"
 #include "link/controller_message.h"
 #include "link/message.h"
+#include "link/settings.h"
 #include "tests/support/scripted_server.h"
 #include "world/check_scopes.h"
 #include "world/playing_field.h"
