@@ -2,14 +2,27 @@
 
 #include "app/robot_roster.h"
 #include "link/settings.h"
+#include "link/terrain_drawing.h"
 #include "platform/stop_signal.h"
 #include "world/playing_field.h"
 
 #include <iostream>
+#include <utility>
 
 namespace botpilot {
 
 namespace {
+
+/// Lets the drawing passes see a stop for as long as the run goes on.
+class DrawingInterruptionScope {
+  public:
+    explicit DrawingInterruptionScope(DrawingInterruption check) {
+        SetDrawingInterruption(std::move(check));
+    }
+    ~DrawingInterruptionScope() { SetDrawingInterruption({}); }
+    DrawingInterruptionScope(const DrawingInterruptionScope&) = delete;
+    DrawingInterruptionScope& operator=(const DrawingInterruptionScope&) = delete;
+};
 
 /// The key that toggles the danger-map drawing; every other key ends the run.
 constexpr char kDrawKey = 'd';
@@ -26,6 +39,9 @@ void RunControl(Keyboard& keyboard) {
 
     // SIGINT and SIGTERM end the run like a key, so the terminal is restored on the way out.
     const StopSignalWatch stopSignals;
+    // A drawing pass is up to 600 exchanges: it looks for a stop or a key between them.
+    const DrawingInterruptionScope drawingStops(
+        [&keyboard] { return StopSignalWatch::StopRequested() || keyboard.KeyWaiting(); });
     while (!StopSignalWatch::StopRequested()) {
         if (keyboard.KeyWaiting()) {
             const auto key = keyboard.ReadKey();

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace botpilot {
 
@@ -53,16 +54,29 @@ Colour CellColour(double height) {
     return colour;
 }
 
-} // namespace
-
-void DrawTerrain(const Feature& terrain) {
-    DrawTerrain(Graphics::Instance(), terrain);
+DrawingInterruption& ProcessInterruption() {
+    static DrawingInterruption check;
+    return check;
 }
 
-void DrawTerrain(Graphics& graphics, const Feature& terrain) {
+} // namespace
+
+void SetDrawingInterruption(DrawingInterruption check) {
+    ProcessInterruption() = std::move(check);
+}
+
+void DrawTerrain(const Feature& terrain) {
+    DrawTerrain(Graphics::Instance(), terrain, ProcessInterruption());
+}
+
+void DrawTerrain(Graphics& graphics, const Feature& terrain,
+                 const DrawingInterruption& interrupted) {
     std::int32_t id = 0;
     for (double x = kFirstX; x <= kLastX; x += kCellStep) {
         for (double y = kFirstY; y <= kLastY; y += kCellStep) {
+            if (interrupted && interrupted()) {
+                return;
+            }
             ++id;
             const Colour colour = CellColour(terrain.Height(x, y));
             graphics.DrawItem(id, Point{x, y}, kCellExtent, kCellExtent, kThirdValue, kCellItemCode,

@@ -1,12 +1,16 @@
 #include "link/controller_message.h"
+#include "platform/steady_time.h"
 #include "platform/tcp_listener.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_robot_server.h"
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace botpilot {
@@ -79,6 +83,37 @@ TEST(ControlRunTest, DrawKeyTogglesAndAnyOtherKeyEnds) {
     EXPECT_NE(on, std::string::npos) << result.err;
     EXPECT_NE(off, std::string::npos) << result.err;
     EXPECT_LT(on, off) << result.err;
+}
+
+// Regression: the stop was looked at only between cycles, so a drawing server answering each of
+// a pass's 600 items in 100 ms held SIGTERM for a minute.
+TEST(ControlRunTest, StopEndsASlowDrawingPassAfterTheItemInProgress) {
+    FakeRobotServer server;
+    server.SetTamper([](const RecordedRequest& request) -> std::optional<std::vector<std::uint8_t>> {
+        if (request.drawing) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return std::nullopt;
+    });
+    double stoppedAt = 0.0;
+    const ChildResult result = testing::RunChild(
+        {BOTPILOT_PATH, "/s", "127.0.0.1", "/p", std::to_string(server.Port()), "/d", "1"}, "",
+        30.0, [&](int processId) {
+            while (server.Requests().empty() || !server.Requests().back().drawing) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            stoppedAt = SteadySeconds();
+            kill(processId, SIGTERM);
+        });
+    const double stopTook = SteadySeconds() - stoppedAt;
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    // One item in progress and one cycle after it; a whole pass would take a minute.
+    EXPECT_LT(stopTook, 5.0);
+    std::size_t drawn = 0;
+    for (const RecordedRequest& request : server.Requests()) {
+        drawn += request.drawing ? 1 : 0;
+    }
+    EXPECT_LT(drawn, 100u);
 }
 
 TEST(ControlRunTest, ServerErrorTextEndsTheRunWithStatusOne) {
