@@ -1,6 +1,6 @@
 #pragma once
 
-#include "arena/spatial.h"
+#include "arena/battle/spatial.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "arena/arena_server.h"
 
-#include "arena/drawing_request_handler.h"
-#include "arena/robot_request_handler.h"
+#include "arena/protocol/drawing_request_handler.h"
+#include "arena/protocol/robot_request_handler.h"
 #include "arena/scoreboard.h"
-#include "arena/snapshot.h"
+#include "arena/viewer/snapshot.h"
 
 #include <algorithm>
 #include <csignal>

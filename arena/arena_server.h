@@ -1,15 +1,15 @@
 #pragma once
 
 #include "arena/arena_options.h"
-#include "arena/battle.h"
+#include "arena/battle/battle.h"
+#include "arena/battle/drawing_board.h"
+#include "arena/battle/opponent_pilot.h"
 #include "arena/client_session.h"
 #include "arena/connection_record.h"
-#include "arena/drawing_board.h"
-#include "arena/event_log.h"
-#include "arena/opponent_pilot.h"
-#include "arena/recording.h"
-#include "arena/snapshot_hub.h"
-#include "arena/viewer_server.h"
+#include "arena/protocol/event_log.h"
+#include "arena/viewer/recording.h"
+#include "arena/viewer/snapshot_hub.h"
+#include "arena/viewer/viewer_server.h"
 
 #include <asio.hpp>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "arena/connection_record.h"
-#include "arena/event_log.h"
-#include "arena/handshake_validator.h"
-#include "arena/request_frame_reader.h"
-#include "arena/request_handler.h"
+#include "arena/protocol/event_log.h"
+#include "arena/protocol/handshake_validator.h"
+#include "arena/protocol/request_frame_reader.h"
+#include "arena/protocol/request_handler.h"
 
 #include <array>
 #include <asio.hpp>

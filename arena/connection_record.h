@@ -1,6 +1,6 @@
 #pragma once
 
-#include "arena/request_handler.h"
+#include "arena/protocol/request_handler.h"
 
 #include <algorithm>
 #include <cstddef>

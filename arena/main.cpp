@@ -1,6 +1,6 @@
 #include "arena/arena_server.h"
-#include "arena/recording.h"
-#include "arena/viewer_server.h"
+#include "arena/viewer/recording.h"
+#include "arena/viewer/viewer_server.h"
 
 #include <asio.hpp>
 #include <csignal>

@@ -1,5 +1,7 @@
 #include "arena/scoreboard.h"
 
+#include "arena/viewer/robot_json.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -18,27 +20,6 @@ nlohmann::json SettingsJson(const RobotSettings& settings) {
           settings.gun.rechargeSeconds}},
         {"firstFitting", settings.armour},
         {"secondFitting", settings.repair},
-    };
-}
-
-nlohmann::json RobotJson(const ArenaRobot& robot) {
-    const RobotIdentity& identity = robot.Identity();
-    const RobotRecord& record = robot.Record();
-    return {
-        {"id", robot.Id()},
-        {"name", identity.name},
-        {"type", identity.type},
-        {"colour", {identity.red, identity.green, identity.blue}},
-        {"builtIn", robot.IsBuiltIn()},
-        {"state", StageName(robot.Stage())},
-        {"settings", SettingsJson(robot.Settings())},
-        {"timeAlive", record.timeAlive},
-        {"distance", record.distance},
-        {"shots", record.shots},
-        {"hits", record.hits},
-        {"damageDealt", record.damageDealt},
-        {"damageTaken", record.damageTaken},
-        {"hitPoints", robot.HitPoints()},
     };
 }
 
@@ -97,7 +78,9 @@ nlohmann::json SummaryJson(const Battle& battle, const BattleOutcome& outcome,
     };
     nlohmann::json robots = nlohmann::json::array();
     for (const auto& [id, robot] : battle.Robots()) {
-        robots.push_back(RobotJson(robot));
+        nlohmann::json entry = RobotJson(robot, FigurePrecision::Exact);
+        entry["settings"] = SettingsJson(robot.Settings());
+        robots.push_back(std::move(entry));
     }
     summary["robots"] = std::move(robots);
     nlohmann::json listed = nlohmann::json::array();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "arena/battle.h"
+#include "arena/battle/battle.h"
 #include "arena/connection_record.h"
 
 #include <cstdint>

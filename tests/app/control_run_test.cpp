@@ -89,12 +89,13 @@ TEST(ControlRunTest, DrawKeyTogglesAndAnyOtherKeyEnds) {
 // a pass's 600 items in 100 ms held SIGTERM for a minute.
 TEST(ControlRunTest, StopEndsASlowDrawingPassAfterTheItemInProgress) {
     FakeRobotServer server;
-    server.SetTamper([](const RecordedRequest& request) -> std::optional<std::vector<std::uint8_t>> {
-        if (request.drawing) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return std::nullopt;
-    });
+    server.SetTamper(
+        [](const RecordedRequest& request) -> std::optional<std::vector<std::uint8_t>> {
+            if (request.drawing) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            return std::nullopt;
+        });
     double stoppedAt = 0.0;
     const ChildResult result = testing::RunChild(
         {BOTPILOT_PATH, "/s", "127.0.0.1", "/p", std::to_string(server.Port()), "/d", "1"}, "",

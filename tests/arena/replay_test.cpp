@@ -1,5 +1,5 @@
-#include "arena/recording.h"
-#include "arena/viewer_server.h"
+#include "arena/viewer/recording.h"
+#include "arena/viewer/viewer_server.h"
 #include "link/connection.h"
 #include "tests/arena/arena_process.h"
 

@@ -1,0 +1,234 @@
+#include "arena/battle/battle.h"
+
+#include "arena/battle/arena_math.h"
+
+#include <cmath>
+#include <optional>
+
+namespace botarena {
+
+namespace {
+
+/// Spawn points keep this far from the walls. [Units: field units]
+constexpr double kSpawnWallMargin = 1.0;
+/// Spawn points keep this far from running robots when the field allows it. [Units: field units]
+constexpr double kSpawnSpacing = 2.0;
+/// Random spawn points tried before taking the last one regardless.
+constexpr int kSpawnAttempts = 200;
+
+} // namespace
+
+Battle::Battle(FieldSize field, std::uint32_t seed) : field(field), random(seed) {}
+
+ArenaRobot& Battle::AddRobot(bool builtIn) {
+    const int id = nextRobotId++;
+    return robots.emplace(id, ArenaRobot(id, builtIn)).first->second;
+}
+
+ArenaRobot* Battle::Find(int id) {
+    const auto found = robots.find(id);
+    return found == robots.end() ? nullptr : &found->second;
+}
+
+const ArenaRobot* Battle::Find(int id) const {
+    const auto found = robots.find(id);
+    return found == robots.end() ? nullptr : &found->second;
+}
+
+void Battle::StartRobot(int id) {
+    ArenaRobot* robot = Find(id);
+    if (robot == nullptr || robot->Stage() != RobotStage::Configuring) {
+        return;
+    }
+    std::uniform_real_distribution<double> alongX(field.MinX() + kSpawnWallMargin,
+                                                  field.MaxX() - kSpawnWallMargin);
+    std::uniform_real_distribution<double> alongY(field.MinY() + kSpawnWallMargin,
+                                                  field.MaxY() - kSpawnWallMargin);
+    std::uniform_real_distribution<double> turn(-kPi, kPi);
+    Vec2 spot;
+    for (int attempt = 0; attempt < kSpawnAttempts; ++attempt) {
+        spot = {alongX(random), alongY(random)};
+        bool free = true;
+        for (const auto& [otherId, other] : robots) {
+            if (other.IsRunning() &&
+                Distance(spot, {other.Body().x, other.Body().y}) < kSpawnSpacing) {
+                free = false;
+                break;
+            }
+        }
+        if (free) {
+            break;
+        }
+    }
+    StartRobotAt(id, BodyState{spot.x, spot.y, turn(random)});
+}
+
+void Battle::StartRobotAt(int id, const BodyState& at) {
+    ArenaRobot* robot = Find(id);
+    if (robot == nullptr || robot->Stage() != RobotStage::Configuring) {
+        return;
+    }
+    const Vec2 inside = KeepInside(field, {at.x, at.y}, kRobotRadius);
+    robot->Start(BodyState{inside.x, inside.y, at.heading});
+    ++startedCount;
+}
+
+void Battle::RemoveRobot(int id) {
+    ArenaRobot* robot = Find(id);
+    if (robot == nullptr) {
+        return;
+    }
+    if (robot->Stage() == RobotStage::Configuring) {
+        robots.erase(id);
+    } else {
+        robot->Depart();
+    }
+}
+
+std::vector<const ArenaRobot*> Battle::SeenRobots(int id) const {
+    std::vector<const ArenaRobot*> seen;
+    const ArenaRobot* robot = Find(id);
+    if (robot == nullptr || !robot->IsRunning()) {
+        return seen;
+    }
+    const ScannerSettings& scanner = robot->Settings().scanner;
+    const Vec2 apex{robot->Body().x, robot->Body().y};
+    for (const auto& [otherId, other] : robots) {
+        if (otherId != id && other.IsRunning() &&
+            InsideCone(apex, robot->ScannerHeading(), scanner.range, scanner.fieldOfView,
+                       {other.Body().x, other.Body().y})) {
+            seen.push_back(&other);
+        }
+    }
+    return seen;
+}
+
+std::vector<const Shell*> Battle::SeenShells(int id) const {
+    std::vector<const Shell*> seen;
+    const ArenaRobot* robot = Find(id);
+    if (robot == nullptr || !robot->IsRunning()) {
+        return seen;
+    }
+    const ScannerSettings& scanner = robot->Settings().scanner;
+    const Vec2 apex{robot->Body().x, robot->Body().y};
+    for (const Shell& shell : shells) {
+        if (InsideCone(apex, robot->ScannerHeading(), scanner.range, scanner.fieldOfView,
+                       shell.position)) {
+            seen.push_back(&shell);
+        }
+    }
+    return seen;
+}
+
+std::int32_t Battle::FireGun(int id) {
+    ArenaRobot* robot = Find(id);
+    if (robot == nullptr || !robot->IsRunning() || !robot->TryDischargeGun()) {
+        return -1;
+    }
+    const GunSettings& gun = robot->Settings().gun;
+    const double heading = robot->GunHeading();
+    Shell shell;
+    shell.id = nextShellId++;
+    shell.ownerId = id;
+    shell.position = {robot->Body().x, robot->Body().y};
+    shell.velocity = {gun.ShellSpeed() * std::cos(heading), gun.ShellSpeed() * std::sin(heading)};
+    shell.remainingRange = gun.range;
+    shell.damage = gun.damage;
+    shells.push_back(shell);
+    ++robot->Record().shots;
+    return shell.id;
+}
+
+int Battle::RunningCount() const {
+    int running = 0;
+    for (const auto& [id, robot] : robots) {
+        running += robot.IsRunning() ? 1 : 0;
+    }
+    return running;
+}
+
+std::vector<BattleEvent> Battle::Step(double dt) {
+    std::vector<BattleEvent> events;
+    // Robots in id order: each sees the others where this step has already put them.
+    for (auto& [id, robot] : robots) {
+        if (robot.IsRunning()) {
+            robot.UpdateHardware(dt);
+            MoveRobot(robot, dt);
+        }
+    }
+    for (std::size_t i = 0; i < shells.size();) {
+        if (MoveShell(shells[i], dt, events)) {
+            shells[i] = shells.back();
+            shells.pop_back();
+        } else {
+            ++i;
+        }
+    }
+    time += dt;
+    return events;
+}
+
+void Battle::MoveRobot(ArenaRobot& robot, double dt) {
+    const BodyState& now = robot.Body();
+    BodyState next = StepBody(now, robot.Settings().engine, robot.Order(), dt);
+    // Walls: the centre is held a radius inside them; motion along a wall goes on.
+    const Vec2 held = KeepInside(field, {next.x, next.y}, kRobotRadius);
+    next.x = held.x;
+    next.y = held.y;
+    // Other robots: a move that would bring two robots closer while they overlap is refused,
+    // so robots stop on contact but can always back away or turn aside.
+    for (const auto& [otherId, other] : robots) {
+        if (otherId == robot.Id() || !other.IsRunning()) {
+            continue;
+        }
+        const Vec2 centre{other.Body().x, other.Body().y};
+        const double after = Distance(held, centre);
+        if (after < 2.0 * kRobotRadius && after < Distance({now.x, now.y}, centre)) {
+            next.x = now.x;
+            next.y = now.y;
+            break;
+        }
+    }
+    robot.MoveTo(next, dt);
+}
+
+bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events) {
+    const double speed = std::hypot(shell.velocity.x, shell.velocity.y);
+    const double travel = std::min(speed * dt, shell.remainingRange);
+    const double scale = speed > 0.0 ? travel / speed : 0.0;
+    const Vec2 to{shell.position.x + shell.velocity.x * scale,
+                  shell.position.y + shell.velocity.y * scale};
+
+    // The first robot along the way takes the hit; the shooter is never hit by its own shell.
+    ArenaRobot* target = nullptr;
+    double nearest = 2.0;
+    for (auto& [id, robot] : robots) {
+        if (id == shell.ownerId || !robot.IsRunning()) {
+            continue;
+        }
+        const std::optional<double> touch = SegmentTouchesCircle(
+            shell.position, to, {robot.Body().x, robot.Body().y}, kRobotRadius);
+        if (touch && *touch < nearest) {
+            nearest = *touch;
+            target = &robot;
+        }
+    }
+    if (target != nullptr) {
+        const double lost = target->TakeDamage(shell.damage);
+        if (ArenaRobot* shooter = Find(shell.ownerId)) {
+            ++shooter->Record().hits;
+            shooter->Record().damageDealt += lost;
+        }
+        events.push_back(
+            {BattleEvent::Kind::Hit, shell.ownerId, target->Id(), lost, target->HitPoints()});
+        if (target->Stage() == RobotStage::Destroyed) {
+            events.push_back({BattleEvent::Kind::Destroyed, shell.ownerId, target->Id(), 0.0, 0.0});
+        }
+        return true;
+    }
+    shell.position = to;
+    shell.remainingRange -= travel;
+    return shell.remainingRange <= 0.0 || !field.Contains(shell.position);
+}
+
+} // namespace botarena

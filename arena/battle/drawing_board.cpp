@@ -1,0 +1,38 @@
+#include "arena/battle/drawing_board.h"
+
+namespace botarena {
+
+void DrawingBoard::AddLayer(int connectionId, const std::string& clientName) {
+    DrawingLayer& layer = layers[connectionId];
+    cellCount -= layer.cells.size();
+    layer = DrawingLayer{connectionId, clientName, {}};
+}
+
+void DrawingBoard::RemoveLayer(int connectionId) {
+    const auto found = layers.find(connectionId);
+    if (found != layers.end()) {
+        cellCount -= found->second.cells.size();
+        layers.erase(found);
+    }
+}
+
+bool DrawingBoard::PutCell(int connectionId, std::int32_t itemId, const DrawnCell& cell) {
+    const auto found = layers.find(connectionId);
+    if (found == layers.end()) {
+        return false;
+    }
+    std::map<std::int32_t, DrawnCell>& cells = found->second.cells;
+    const auto drawn = cells.find(itemId);
+    if (drawn != cells.end()) {
+        drawn->second = cell;
+        return true;
+    }
+    if (cells.size() >= kMaxCellsPerLayer || cellCount >= kMaxCellsOnBoard) {
+        return false;
+    }
+    cells.emplace(itemId, cell);
+    ++cellCount;
+    return true;
+}
+
+} // namespace botarena

@@ -1,0 +1,69 @@
+#include "arena/protocol/drawing_request_handler.h"
+
+#include "arena/battle/robot_settings.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace botarena {
+
+namespace {
+
+/// "(1.5, nan)" for refusal texts.
+std::string PairText(double first, double second) {
+    std::ostringstream text;
+    text << '(' << first << ", " << second << ')';
+    return text.str();
+}
+
+} // namespace
+
+Reply DrawingRequestHandler::Handle(Request& request) {
+    return ServeWithErrorText([&](botpilot::Message&) {
+        if (request.type != kDrawItem) {
+            throw ProtocolFault("Unknown message type " + std::to_string(request.type) +
+                                " on a drawing connection");
+        }
+        RequestValues values(request.payload, "DrawItem");
+        const std::int32_t itemId = values.Int();
+        DrawnCell cell;
+        cell.x = values.Double();
+        cell.y = values.Double();
+        cell.halfWidth = values.Double();
+        cell.halfHeight = values.Double();
+        values.Double(); // a third value, which nothing drawn here uses
+        const std::int32_t code = values.Int();
+        const std::int32_t red = values.Int();
+        const std::int32_t green = values.Int();
+        const std::int32_t blue = values.Int();
+        values.End();
+        for (const auto& refusal :
+             {CheckColour("Red", red), CheckColour("Green", green), CheckColour("Blue", blue)}) {
+            if (refusal) {
+                throw Refusal(*refusal);
+            }
+        }
+        if (code == kCellItemCode) {
+            // Every viewer draws these numbers: nothing that is not a plain size gets through.
+            if (!std::isfinite(cell.x) || !std::isfinite(cell.y)) {
+                throw Refusal("Cell position " + PairText(cell.x, cell.y) + " is not finite");
+            }
+            if (!(cell.halfWidth >= 0.0 && cell.halfHeight >= 0.0) ||
+                !std::isfinite(cell.halfWidth) || !std::isfinite(cell.halfHeight)) {
+                throw Refusal("Cell extents " + PairText(cell.halfWidth, cell.halfHeight) +
+                              " are not finite sizes of 0 or more");
+            }
+            cell.red = static_cast<std::uint8_t>(red);
+            cell.green = static_cast<std::uint8_t>(green);
+            cell.blue = static_cast<std::uint8_t>(blue);
+            if (!board.PutCell(connectionId, itemId, cell)) {
+                throw Refusal("No room for cell " + std::to_string(itemId) + ": at most " +
+                              std::to_string(kMaxCellsPerLayer) + " cells a connection and " +
+                              std::to_string(kMaxCellsOnBoard) + " in all");
+            }
+        }
+        ++itemsDrawn;
+    });
+}
+
+} // namespace botarena

@@ -1,0 +1,177 @@
+#include "arena/viewer/web_assets.h"
+#include "link/connection.h"
+#include "link/controller.h"
+#include "platform/steady_time.h"
+#include "tests/arena/arena_under_test.h"
+#include "tests/arena/viewer/viewer_stream.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+#include <thread>
+#include <unistd.h>
+
+namespace botarena {
+namespace {
+
+using botpilot::Deadline;
+using testing::ArenaUnderTest;
+using testing::EventData;
+using testing::ReadStream;
+
+ArenaOptions WithViewer(int bots) {
+    ArenaOptions options;
+    options.bots = bots;
+    options.seed = 3;
+    options.httpPort = 0;
+    return options;
+}
+
+TEST(ViewerServerTest, ServesThePageItsInfoAndLiveSnapshotsAtTwentyASecond) {
+    ArenaUnderTest arena(WithViewer(2));
+    ASSERT_NE(arena.HttpPort(), 0);
+    httplib::Client client("127.0.0.1", arena.HttpPort());
+
+    const httplib::Result page = client.Get("/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    EXPECT_NE(page->body.find("<script src=\"viewer.js\">"), std::string::npos);
+    // The browser itself holds the page to its own origin.
+    EXPECT_EQ(page->get_header_value("Content-Security-Policy").rfind("default-src 'self'", 0), 0u);
+    for (const char* path : {"/viewer.js", "/viewer.css"}) {
+        const httplib::Result asset = client.Get(path);
+        ASSERT_TRUE(asset) << path;
+        EXPECT_EQ(asset->status, 200) << path;
+        EXPECT_GT(asset->body.size(), 1000u) << path;
+    }
+    // Nothing in the page points elsewhere: it must work on a machine without a network.
+    for (const WebAsset& asset : WebAssets()) {
+        for (const char* outside : {"http:", "https:", "url(", "@import", "src=\"//"}) {
+            EXPECT_EQ(asset.body.find(outside), std::string_view::npos)
+                << asset.name << " holds " << outside;
+        }
+    }
+    const httplib::Result info = client.Get("/info");
+    ASSERT_TRUE(info);
+    EXPECT_EQ(nlohmann::json::parse(info->body), nlohmann::json({{"mode", "live"}}));
+    const httplib::Result missing = client.Get("/index.html.bak");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 404);
+
+    const double begun = botpilot::SteadySeconds();
+    const std::string stream = ReadStream(arena.HttpPort(), "/events", [](const std::string& text) {
+        return EventData(text).size() >= 12;
+    });
+    const double took = botpilot::SteadySeconds() - begun;
+    EXPECT_EQ(stream.rfind("retry: 1000\n\n", 0), 0u);
+    const std::vector<std::string> data = EventData(stream);
+    ASSERT_GE(data.size(), 12u);
+    double previous = -1.0;
+    for (const std::string& text : data) {
+        const nlohmann::json snapshot = nlohmann::json::parse(text);
+        EXPECT_EQ(snapshot.at("robots").size(), 2u);
+        const double time = snapshot.at("time").get<double>();
+        // A snapshot every 50 ms of battle time; a slow reader may skip some, never repeat.
+        EXPECT_GE(time - previous, 0.05 - 1e-6) << text.substr(0, 80);
+        previous = time;
+    }
+    // Eleven intervals of 50 ms, the first snapshot aside, which was waiting already.
+    EXPECT_GE(took, 0.5);
+}
+
+TEST(ViewerServerTest, DrawingsShowAsLayersWhileTheirConnectionIsOpen) {
+    ArenaUnderTest arena(WithViewer(0));
+    httplib::Client client("127.0.0.1", arena.HttpPort());
+    auto drawings = [&] {
+        const httplib::Result frame = client.Get("/frame");
+        return frame && frame->status == 200 ? nlohmann::json::parse(frame->body).at("drawings")
+                                             : nlohmann::json();
+    };
+    {
+        botpilot::Connection drawing("Graphics", 1);
+        drawing.Connect("127.0.0.1", arena.DrawingPort());
+        botpilot::Message item;
+        item.AddInt(1);
+        for (const double value : {-14.5, -9.5, 0.5, 0.5, 0.0}) {
+            item.AddDouble(value);
+        }
+        for (const std::int32_t value : {8, 101, 0, 0}) {
+            item.AddInt(value);
+        }
+        EXPECT_EQ(drawing.Exchange(2, item).ReadString(), "");
+
+        const nlohmann::json expected = {{{"connection", 1},
+                                          {"client", "Graphics"},
+                                          {"cells", {{-14.5, -9.5, 0.5, 0.5, 101, 0, 0}}}}};
+        const Deadline deadline = Deadline::After(10.0);
+        while (drawings() != expected && !deadline.Expired()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(drawings(), expected);
+    }
+    const Deadline deadline = Deadline::After(10.0);
+    while (drawings() != nlohmann::json::array() && !deadline.Expired()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(drawings(), nlohmann::json::array());
+}
+
+TEST(ViewerServerTest, TheFinalSnapshotReachesAnOpenStreamWhichThenEnds) {
+    ArenaUnderTest arena(WithViewer(2));
+    std::atomic<bool> streaming{false};
+    std::string stream;
+    std::thread reader([&] {
+        stream = ReadStream(arena.HttpPort(), "/events", [&](const std::string& text) {
+            streaming = !EventData(text).empty();
+            return false; // to the end of the stream
+        });
+    });
+    const Deadline deadline = Deadline::After(10.0);
+    while (!streaming && !deadline.Expired()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    arena.Stop();
+    reader.join();
+    const std::vector<std::string> data = EventData(stream);
+    ASSERT_FALSE(data.empty());
+    EXPECT_EQ(nlohmann::json::parse(data.back()).at("over"), "test over");
+}
+
+TEST(ViewerServerTest, NamesThatAreNotUtf8ReachTheViewerAndTheSummaryReplaced) {
+    // Regression: a robot named with bytes that are not UTF-8 made the JSON writer throw, which
+    // ended the arena when it wrote its summary.
+    const std::string summaryPath =
+        ::testing::TempDir() + "viewer_utf8_" + std::to_string(getpid()) + ".json";
+    ArenaOptions options = WithViewer(0);
+    options.summaryPath = summaryPath;
+    ArenaUnderTest arena(options);
+    botpilot::Controller controller;
+    controller.Connect("127.0.0.1", arena.RobotPort());
+    controller.SetRobotName("Bad\xff\xfe");
+    controller.StartRobot();
+    httplib::Client client("127.0.0.1", arena.HttpPort());
+    const Deadline deadline = Deadline::After(10.0);
+    std::string name;
+    while (name.empty() && !deadline.Expired()) {
+        const httplib::Result frame = client.Get("/frame");
+        ASSERT_TRUE(frame);
+        const nlohmann::json robots = nlohmann::json::parse(frame->body).at("robots");
+        if (!robots.empty() && robots.at(0).at("state") == "alive") {
+            name = robots.at(0).at("name");
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    EXPECT_EQ(name, "Bad\xEF\xBF\xBD\xEF\xBF\xBD");
+    arena.Stop();
+    std::ifstream summary(summaryPath);
+    EXPECT_EQ(nlohmann::json::parse(summary).at("robots").at(0).at("name"), name);
+    std::remove(summaryPath.c_str());
+}
+
+} // namespace
+} // namespace botarena

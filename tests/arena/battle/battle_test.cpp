@@ -1,0 +1,203 @@
+#include "arena/battle/arena_math.h"
+#include "arena/battle/battle.h"
+
+#include <gtest/gtest.h>
+
+namespace botarena {
+namespace {
+
+constexpr double kStep = 0.01;
+
+/// A battle with robots placed by hand.
+class BattleTest : public ::testing::Test {
+  protected:
+    int Place(double x, double y, double heading) {
+        const int id = battle.AddRobot(false).Id();
+        battle.StartRobotAt(id, {x, y, heading});
+        return id;
+    }
+    ArenaRobot& Robot(int id) { return *battle.Find(id); }
+    std::vector<BattleEvent> Run(double seconds) {
+        std::vector<BattleEvent> events;
+        const int steps = static_cast<int>(seconds / kStep + 0.5);
+        for (int i = 0; i < steps; ++i) {
+            for (const BattleEvent& event : battle.Step(kStep)) {
+                events.push_back(event);
+            }
+        }
+        return events;
+    }
+
+    Battle battle{FieldSize{30.0, 20.0}, 1};
+};
+
+TEST_F(BattleTest, ShellHitsTheRobotInItsPathAndMissesOneBeside) {
+    const int shooter = Place(0.0, 0.0, 0.0);
+    const int target = Place(3.0, 0.0, kPi);
+    const int beside = Place(3.0, 1.0, kPi);
+    // Default gun: 13 units per second, range 4, damage 2.
+    EXPECT_EQ(battle.FireGun(shooter), 1);
+    const std::vector<BattleEvent> events = Run(1.0);
+
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, BattleEvent::Kind::Hit);
+    EXPECT_EQ(events[0].shooterId, shooter);
+    EXPECT_EQ(events[0].targetId, target);
+    EXPECT_DOUBLE_EQ(events[0].damage, 2.0);
+    EXPECT_EQ(battle.ShellCount(), 0u);
+    EXPECT_EQ(Robot(shooter).Record().hits, 1);
+    EXPECT_DOUBLE_EQ(Robot(shooter).Record().damageDealt, 2.0);
+    EXPECT_DOUBLE_EQ(Robot(target).Record().damageTaken, 2.0);
+    EXPECT_DOUBLE_EQ(Robot(beside).Record().damageTaken, 0.0);
+}
+
+TEST_F(BattleTest, ShellFallsAfterItsRangeAndNeverHitsItsShooter) {
+    const int shooter = Place(0.0, 0.0, 0.0);
+    const int far = Place(5.0, 0.0, kPi); // beyond the default range of 4
+    EXPECT_GE(battle.FireGun(shooter), 1);
+    EXPECT_EQ(battle.ShellCount(), 1u);
+    EXPECT_TRUE(Run(1.0).empty());
+    EXPECT_EQ(battle.ShellCount(), 0u);
+    EXPECT_DOUBLE_EQ(Robot(far).Record().damageTaken, 0.0);
+    EXPECT_DOUBLE_EQ(Robot(shooter).Record().damageTaken, 0.0);
+}
+
+TEST_F(BattleTest, GunFiresFromHalfChargeAndRechargesAtItsRate) {
+    const int robot = Place(0.0, 0.0, 0.0);
+    Robot(robot).Settings().gun.rechargeSeconds = 2.0; // 50 per second
+    EXPECT_DOUBLE_EQ(Robot(robot).GunCharge(), 100.0);
+    EXPECT_EQ(battle.FireGun(robot), 1);
+    EXPECT_DOUBLE_EQ(Robot(robot).GunCharge(), 0.0);
+    EXPECT_EQ(battle.FireGun(robot), -1);
+    Run(0.98);
+    EXPECT_NEAR(Robot(robot).GunCharge(), 49.0, 1e-6);
+    EXPECT_EQ(battle.FireGun(robot), -1);
+    Run(0.02);
+    EXPECT_EQ(battle.FireGun(robot), 2);
+    Run(3.0);
+    EXPECT_DOUBLE_EQ(Robot(robot).GunCharge(), 100.0);
+    EXPECT_EQ(Robot(robot).Record().shots, 2);
+}
+
+TEST_F(BattleTest, RobotAtZeroIsDestroyedAndDecidesTheBattle) {
+    const int shooter = Place(0.0, 0.0, 0.0);
+    const int target = Place(2.0, 0.0, kPi);
+    Robot(shooter).Settings().gun.damage = 60.0; // more than the target's 50
+    EXPECT_FALSE(battle.IsDecided());
+    battle.FireGun(shooter);
+    const std::vector<BattleEvent> events = Run(0.5);
+
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].kind, BattleEvent::Kind::Destroyed);
+    EXPECT_EQ(Robot(target).Stage(), RobotStage::Destroyed);
+    EXPECT_DOUBLE_EQ(Robot(target).HitPoints(), 0.0);
+    // Damage dealt counts what the target had, not the shell's nominal damage.
+    EXPECT_DOUBLE_EQ(Robot(shooter).Record().damageDealt, 50.0);
+    EXPECT_TRUE(battle.IsDecided());
+    // A destroyed robot is neither seen nor moved any more.
+    EXPECT_TRUE(battle.SeenRobots(shooter).empty());
+    const double alive = Robot(target).Record().timeAlive;
+    Run(0.5);
+    EXPECT_DOUBLE_EQ(Robot(target).Record().timeAlive, alive);
+}
+
+TEST_F(BattleTest, RepairRestoresUpToTheStartingArmour) {
+    const int shooter = Place(0.0, 0.0, 0.0);
+    const int target = Place(2.0, 0.0, kPi);
+    Robot(shooter).Settings().gun.damage = 10.0;
+    battle.FireGun(shooter);
+    Run(0.3);
+    // The shell needs 1.6 / 13 s to reach the target; repair runs from then on.
+    EXPECT_NEAR(Robot(target).HitPoints(), 40.0 + 1.5 * (0.3 - 1.6 / 13.0), 0.02);
+    Run(10.0);
+    EXPECT_DOUBLE_EQ(Robot(target).HitPoints(), 50.0);
+}
+
+TEST_F(BattleTest, WallsAndRobotsStopABody) {
+    const int runner = Place(13.0, 0.0, 0.0);
+    Robot(runner).SetEngineSpeed(100.0);
+    Run(2.0);
+    EXPECT_DOUBLE_EQ(Robot(runner).Body().x, 15.0 - kRobotRadius);
+    EXPECT_NEAR(Robot(runner).Record().distance, 15.0 - kRobotRadius - 13.0, 1e-9);
+
+    const int pusher = Place(-5.0, 5.0, 0.0);
+    const int wall = Place(-3.0, 5.0, 0.0);
+    Robot(pusher).SetEngineSpeed(100.0);
+    Run(2.0);
+    const double gap = Robot(wall).Body().x - Robot(pusher).Body().x;
+    // It stops within one step (0.03 units) of touching.
+    EXPECT_GE(gap, 2.0 * kRobotRadius);
+    EXPECT_LT(gap, 2.0 * kRobotRadius + 0.031);
+    // Backing away is always allowed.
+    Robot(pusher).SetEngineSpeed(-100.0);
+    Run(0.5);
+    EXPECT_GT(Robot(wall).Body().x - Robot(pusher).Body().x, 2.0);
+}
+
+TEST_F(BattleTest, ScannerReportsExactlyWhatLiesInItsCone) {
+    const int watcher = Place(0.0, 0.0, 0.0); // range 10, 60 degrees, looking along +x
+    const int ahead = Place(5.0, 0.0, 0.0);
+    Place(-5.0, 0.0, 0.0); // behind
+    Place(0.0, 5.0, 0.0);  // to the side
+    const int shooter = Place(3.0, -3.0, kPi / 2);
+
+    std::vector<const ArenaRobot*> seen = battle.SeenRobots(watcher);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0]->Id(), ahead);
+    battle.FireGun(shooter);
+    ASSERT_EQ(battle.SeenShells(watcher).size(), 0u); // on (3, -3): 45 degrees off
+    battle.Step(kStep * 15); // 13 units/s for 0.15 s: (3, -1.05), inside the cone
+    ASSERT_EQ(battle.SeenShells(watcher).size(), 1u);
+
+    // The scanner turns toward its target relative to the body at 60 degrees per second.
+    Robot(watcher).SetScannerTarget(kPi);
+    Run(1.5);
+    EXPECT_NEAR(Robot(watcher).ScannerOrientation(), kPi / 2, 1e-9);
+    Run(1.5);
+    EXPECT_NEAR(Robot(watcher).ScannerOrientation(), kPi, 1e-9);
+    seen = battle.SeenRobots(watcher);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_NE(seen[0]->Id(), ahead);
+}
+
+TEST_F(BattleTest, ActiveTurretSweepsAndAimsTheGun) {
+    const int robot = Place(0.0, 0.0, 0.0);
+    Robot(robot).Settings().turret = {90.0, 45.0};
+    Run(0.25);
+    EXPECT_NEAR(Robot(robot).TurretOrientation(), kPi / 8, 1e-9);
+    EXPECT_NEAR(Robot(robot).GunHeading(), kPi / 8, 1e-9);
+    Run(0.75); // on to the limit at 45 degrees and back
+    EXPECT_NEAR(Robot(robot).TurretOrientation(), 0.0, 1e-9);
+    Robot(robot).Settings().turret = {90.0, 0.0}; // inactive
+    Run(0.01);
+    EXPECT_DOUBLE_EQ(Robot(robot).TurretOrientation(), 0.0);
+}
+
+TEST_F(BattleTest, LeavingBeforeTheStartForgetsTheRobot) {
+    const int waiting = battle.AddRobot(false).Id();
+    const int running = Place(0.0, 0.0, 0.0);
+    battle.RemoveRobot(waiting);
+    battle.RemoveRobot(running);
+    EXPECT_EQ(battle.Find(waiting), nullptr);
+    ASSERT_NE(battle.Find(running), nullptr);
+    EXPECT_EQ(battle.Find(running)->Stage(), RobotStage::Departed);
+    EXPECT_EQ(battle.RunningCount(), 0);
+}
+
+TEST_F(BattleTest, SpawnPointsRepeatWithTheSeed) {
+    Battle first(FieldSize{30.0, 20.0}, 42);
+    Battle second(FieldSize{30.0, 20.0}, 42);
+    for (Battle* each : {&first, &second}) {
+        for (int i = 0; i < 3; ++i) {
+            each->StartRobot(each->AddRobot(true).Id());
+        }
+    }
+    for (int id = 1; id <= 3; ++id) {
+        EXPECT_DOUBLE_EQ(first.Find(id)->Body().x, second.Find(id)->Body().x);
+        EXPECT_DOUBLE_EQ(first.Find(id)->Body().heading, second.Find(id)->Body().heading);
+        EXPECT_TRUE(first.Field().Contains({first.Find(id)->Body().x, first.Find(id)->Body().y}));
+    }
+}
+
+} // namespace
+} // namespace botarena
