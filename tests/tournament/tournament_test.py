@@ -1,0 +1,94 @@
+"""scripts/tournament end to end: two seeded 5 s battles, two at once, then its results checked.
+
+    python3 tournament_test.py TOURNAMENT BOTARENA BOTPILOT OUTPUT_DIRECTORY
+
+Each battle's figures must be the client robot's figures in that battle's own summary (not a
+built-in robot's, not another seed's), the totals must add up over the battles, and the page
+must hold its three charts and load nothing from anywhere.
+"""
+
+import json
+import math
+import os
+import shutil
+import subprocess
+import sys
+
+tournament, botarena, botpilot, out = sys.argv[1:5]
+failures = []
+
+
+def Check(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+shutil.rmtree(out, ignore_errors=True)
+run = subprocess.run([sys.executable, tournament, "--seeds", "2", "--duration", "5", "--jobs", "2",
+                      "--arena", botarena, "--client", botpilot, "--out", out],
+                     stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=100)
+print(run.stdout, run.stderr, sep="\n")
+if run.returncode != 0:
+    sys.exit(f"scripts/tournament exited {run.returncode}")
+
+with open(os.path.join(out, "results.json")) as file:
+    results = json.load(file)
+Check(results["options"]["seeds"] == [1, 2], f"seeds {results['options']['seeds']}")
+Check(len(results["clients"]) == 1 and "comparison" not in results, "one client, no comparison")
+client = results["clients"][0]
+battles = client["battles"]
+Check(sorted(b["seed"] for b in battles) == [1, 2], "one battle per seed")
+
+for battle in battles:
+    seed = battle["seed"]
+    Check(battle["ok"], f"seed {seed} failed: {battle.get('failure')}")
+    if not battle["ok"]:
+        continue
+    with open(os.path.join(out, battle["files"]["summary"])) as file:
+        summary = json.load(file)
+    Check(summary["seed"] == seed, f"seed {seed}: its summary is of seed {summary['seed']}")
+    robot = next(r for r in summary["robots"] if r["id"] == battle["robotId"])
+    Check(not robot["builtIn"], f"seed {seed}: the figures are of built-in robot {robot['id']}")
+    # Figure in the results, figure in the summary's robot.
+    for figure in ["timeAlive", "shots", "hits", "damageDealt", "damageTaken", "distance"]:
+        Check(battle[figure] == robot[figure],
+              f"seed {seed}: {figure} {battle[figure]} but the summary says {robot[figure]}")
+    Check(battle["reason"] == summary["reason"], f"seed {seed}: reason {battle['reason']}")
+    Check(battle["accuracy"] == (robot["hits"] / robot["shots"] if robot["shots"] else None),
+          f"seed {seed}: accuracy {battle['accuracy']}")
+    Check(1 <= battle["placement"] <= len(summary["robots"]), f"seed {seed}: placement")
+    Check(battle["won"] == (battle["placement"] == 1) or "winner" in summary, f"seed {seed}: won")
+    Check(battle["duration"] <= 5.0 + 1e-9, f"seed {seed}: a battle of {battle['duration']} s")
+    for name in ["arenaOutput", "arenaLog", "clientLog"]:
+        Check(os.path.getsize(os.path.join(out, battle["files"][name])) > 0, f"seed {seed}: {name}")
+
+totals = client["totals"]
+ok = [b for b in battles if b["ok"]]
+shots = sum(b["shots"] for b in ok)
+expected = [
+    ("battles", 2),
+    ("failed", 0),
+    ("wins", sum(b["won"] for b in ok)),
+    ("meanPlacement", sum(b["placement"] for b in ok) / 2),
+    ("accuracy", sum(b["hits"] for b in ok) / shots if shots else None),
+    ("meanDamageDealt", sum(b["damageDealt"] for b in ok) / 2),
+    ("survivalRate", sum(b["survived"] for b in ok) / 2),
+]
+for name, value in expected:
+    same = totals[name] == value or (value is not None and totals[name] is not None
+                                     and math.isclose(totals[name], value))
+    Check(same, f"totals: {name} is {totals[name]}, not {value}")
+Check(sum(totals["placements"].values()) == 2, f"placements {totals['placements']}")
+Check("win rate" in run.stdout and "mean placement" in run.stdout, "the table on standard output")
+
+with open(os.path.join(out, "results.html"), encoding="utf-8") as file:
+    page = file.read()
+for chart in ["chart-score", "chart-accuracy", "chart-placements"]:
+    Check(f'id="{chart}"' in page, f"the page has no {chart}")
+Check('class="mark"' in page, "the page's charts have no marks")
+for foreign in ["http://", "https://", "src=", "@import", "url("]:
+    Check(foreign not in page, f"the page refers elsewhere: {foreign}")
+
+for failure in failures:
+    print("FAILED:", failure)
+sys.exit(1 if failures else 0)
