@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace botarena {
@@ -14,8 +15,46 @@ namespace {
 constexpr double kMinFieldSide = 4.0;
 constexpr double kMaxFieldSide = 200.0;
 
+/// Digits with at most one decimal point among them: no sign, no blanks, no exponent, no hex,
+/// no "nan" or "inf", which the library's own number reading would all accept.
+bool IsPlainDecimal(const std::string& text, bool fractionAllowed) {
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos && (!fractionAllowed || point == 0 || point + 1 == text.size() ||
+                                       text.find('.', point + 1) != std::string::npos)) {
+        return false;
+    }
+    return !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos;
+}
+
+/// A command-line check that lets only plain decimals through to the range checks.
+CLI::Validator PlainDecimal(bool fractionAllowed) {
+    return CLI::Validator(
+        [fractionAllowed](std::string& text) {
+            return IsPlainDecimal(text, fractionAllowed)
+                       ? std::string()
+                       : "'" + text + "' is not a plain decimal number";
+        },
+        fractionAllowed ? "DECIMAL" : "DIGITS");
+}
+
+/// Whether two paths name one file: the same file on disk when both exist (hard links and
+/// symbolic links included), else the same path once made absolute and normal ("./x" and "x").
+bool SameFile(const std::string& first, const std::string& second) {
+    std::error_code error;
+    if (std::filesystem::equivalent(first, second, error)) {
+        return true;
+    }
+    const auto resolved = [&error](const std::string& path) {
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error)
+            .lexically_normal();
+    };
+    const std::filesystem::path a = resolved(first);
+    const std::filesystem::path b = resolved(second);
+    return !error && a == b;
+}
+
 bool ParseSide(const std::string& text, double& side) {
-    if (text.empty()) {
+    if (!IsPlainDecimal(text, true)) {
         return false;
     }
     char* end = nullptr;
@@ -64,17 +103,21 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
     app.add_option("--port", options.port,
                    "Port for robot connections; drawing uses the next one; 0 picks a free pair")
+        ->check(PlainDecimal(false))
         ->check(CLI::Range(0, 65534))
         ->capture_default_str();
     app.add_option("--bots", options.bots, "Built-in opponents")
+        ->check(PlainDecimal(false))
         ->check(CLI::Range(0, 32))
         ->capture_default_str();
     CLI::Option* seedOption =
-        app.add_option("--seed", seed, "Seed for spawn points and the opponents' choices");
+        app.add_option("--seed", seed, "Seed for spawn points and the opponents' choices")
+            ->check(PlainDecimal(false));
     app.add_option("--field", field, "Field size WIDTHxHEIGHT, centred on the origin")
         ->capture_default_str();
     app.add_option("--duration", options.duration,
                    "End the battle after this many seconds; 0: never")
+        ->check(PlainDecimal(true))
         ->check(CLI::Range(0.0, 1.0e6))
         ->capture_default_str();
     CLI::Option* summaryOption =
@@ -126,6 +169,13 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     if (!options.replayPath.empty() && !options.httpPort) {
         parsed.exitCode = 2;
         parsed.message = "--replay: with --http off there is nothing to serve the replay on\n";
+        return parsed;
+    }
+    if (!options.summaryPath.empty() && !options.recordPath.empty() &&
+        SameFile(options.summaryPath, options.recordPath)) {
+        parsed.exitCode = 2;
+        parsed.message = "--summary and --record name the same file: '" + options.summaryPath +
+                         "' and '" + options.recordPath + "'\n";
         return parsed;
     }
     if (*seedOption) {

@@ -36,7 +36,7 @@ struct ArenaOptions {
     // Not on the command line: tests shorten them.
     double stallSeconds = 10.0; ///< a frame, handshake or write may wait this long [Units: s]
     double stepSeconds = 0.01;  ///< the physics step: 100 Hz [Units: s]
-    int maxConnections = 64;    ///< open at once; further clients are closed at once
+    int maxConnections = 64;    ///< robot connections open at once; further ones are closed at once
 };
 
 /// What ParseArenaOptions decided.

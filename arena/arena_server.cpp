@@ -56,13 +56,38 @@ bool TryListen(asio::ip::tcp::acceptor& acceptor, const asio::ip::tcp::endpoint&
     return true;
 }
 
+/// The open sessions of one kind.
+int OpenOf(const std::map<ClientSession*, std::shared_ptr<ClientSession>>& sessions,
+           ConnectionKind kind) {
+    return static_cast<int>(
+        std::count_if(sessions.begin(), sessions.end(),
+                      [kind](const auto& entry) { return entry.first->Record().kind == kind; }));
+}
+
+/// The session of that kind that has sent nothing for longest, when that is at least
+/// `idleTime` and it has nothing in hand (neither replies in writing nor requests waiting).
+ClientSession* LongestIdle(const std::map<ClientSession*, std::shared_ptr<ClientSession>>& sessions,
+                           ConnectionKind kind, ClientSession::Clock::duration idleTime) {
+    ClientSession* idlest = nullptr;
+    for (const auto& [key, session] : sessions) {
+        if (session->Record().kind == kind && !session->IsBusy() &&
+            (idlest == nullptr || session->LastHeard() < idlest->LastHeard())) {
+            idlest = session.get();
+        }
+    }
+    const bool idle =
+        idlest != nullptr && ClientSession::Clock::now() - idlest->LastHeard() >= idleTime;
+    return idle ? idlest : nullptr;
+}
+
 } // namespace
 
 ArenaServer::ArenaServer(asio::io_context& io, ArenaOptions options, std::ostream& out,
                          std::ostream& err)
     : options(std::move(options)), out(out), seed(ChooseSeed(this->options.seed)),
-      battle(this->options.field, seed), log(err, [this] { return battle.Time(); }),
-      robotAcceptor(io), drawingAcceptor(io), stepTimer(io), signals(io, SIGINT, SIGTERM) {}
+      battle(this->options.field, seed), board(this->options.field),
+      log(err, [this] { return battle.Time(); }), robotAcceptor(io), drawingAcceptor(io),
+      stepTimer(io), signals(io, SIGINT, SIGTERM) {}
 
 ArenaServer::~ArenaServer() {
     if (viewer) {
@@ -72,12 +97,14 @@ ArenaServer::~ArenaServer() {
 
 void ArenaServer::Start() {
     OpenPorts();
-    if (!options.recordPath.empty()) {
-        recorder = std::make_unique<RecordingWriter>(options.recordPath);
-    }
     if (options.httpPort) {
         viewer = std::make_unique<ViewerServer>(hub);
         httpPort = viewer->Start(options.bind, *options.httpPort);
+    }
+    // Only once every port is open: an arena that cannot start leaves an earlier recording
+    // of the same name as it was.
+    if (!options.recordPath.empty()) {
+        recorder = std::make_unique<RecordingWriter>(options.recordPath);
     }
     out << "botarena listening on " << options.bind << " port " << RobotPort()
         << " for robots and port " << DrawingPort() << " for drawing";
@@ -155,11 +182,28 @@ void ArenaServer::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) 
     const std::string peerText =
         error ? std::string("unknown")
               : peer.address().to_string() + ":" + std::to_string(peer.port());
-    if (static_cast<int>(sessions.size()) >= options.maxConnections) {
-        log.Line("refused " + std::string(KindName(kind)) + " connection from " + peerText + ": " +
-                 std::to_string(sessions.size()) + " connections open");
-        socket.close(error);
-        return;
+    // Each kind has its own places, so that silent drawings cannot keep robots out; a place
+    // held by a connection that has long sent nothing goes to the newcomer.
+    const int places =
+        kind == ConnectionKind::Robot ? options.maxConnections : kMaxDrawingConnections;
+    const int open = OpenOf(sessions, kind);
+    if (open >= places) {
+        const auto idleTime = std::chrono::duration_cast<ClientSession::Clock::duration>(
+            std::chrono::duration<double>(kIdleStallTimes * options.stallSeconds));
+        ClientSession* idle = LongestIdle(sessions, kind, idleTime);
+        if (idle == nullptr) {
+            // A client reconnecting in a loop must not flood the log either.
+            log.SourceLine(std::string("the ") + KindName(kind) + " port",
+                           "refused " + std::string(KindName(kind)) + " connection from " +
+                               peerText + ": " + std::to_string(open) + " " + KindName(kind) +
+                               " connections open");
+            socket.close(error);
+            return;
+        }
+        std::ostringstream reason;
+        reason << "sent nothing for " << kIdleStallTimes * options.stallSeconds
+               << " s; its place went to a new connection";
+        idle->Close(reason.str());
     }
     // Every reply is small and awaited: Nagle's delay would only slow each exchange.
     socket.set_option(asio::ip::tcp::no_delay(true), error);
@@ -187,7 +231,7 @@ std::unique_ptr<RequestHandler> ArenaServer::MakeHandler(ClientSession& session)
     }
     const int robotId = battle.AddRobot(false).Id();
     session.Record().robotId = robotId;
-    return std::make_unique<RobotRequestHandler>(battle, robotId, log);
+    return std::make_unique<RobotRequestHandler>(battle, robotId, log, record.id);
 }
 
 void ArenaServer::OnClosed(ClientSession& session) {
@@ -318,6 +362,7 @@ void ArenaServer::Finish(const std::string& reason) {
     for (const auto& [key, session] : open) {
         session->Close("battle over");
     }
+    log.EndAllSources();
     PrintScoreboard(out, battle, {reason, seed});
     WriteSummary(reason);
     PublishSnapshot(reason);

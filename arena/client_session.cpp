@@ -34,9 +34,10 @@ ClientSession::ClientSession(asio::ip::tcp::socket socket, std::shared_ptr<Conne
       hooks(std::move(hooks)), handshake(InterfaceCodeOf(this->record->kind)) {}
 
 void ClientSession::Start() {
-    log.Line("connect: " + Describe() + " from " + record->peer);
+    LogLine("connect: " + Describe() + " from " + record->peer);
     // A connection that never completes its handshake is a stalled one too.
     partialSince = Clock::now();
+    lastHeard = Clock::now();
     Watch();
     Read();
 }
@@ -57,7 +58,13 @@ void ClientSession::OnRead(const std::error_code& error, std::size_t size) {
         Close(error == asio::error::eof ? "client closed the connection" : error.message());
         return;
     }
+    lastHeard = Clock::now();
     Process(incoming.data(), size);
+    Continue();
+}
+
+void ClientSession::Continue() {
+    ServeWaiting();
     if (closed) {
         return;
     }
@@ -82,7 +89,7 @@ void ClientSession::Process(const std::uint8_t* data, std::size_t size) {
             outgoing.push_back(0);
             closeAfterWrite = "bad handshake: " + handshake.Reason();
             // Logged now as well: the close waits for the answer byte to be written.
-            log.Line("refused: " + Describe() + ": " + *closeAfterWrite);
+            LogLine("refused: " + Describe() + ": " + *closeAfterWrite);
             return;
         case HandshakeValidator::Status::Accepted:
             record->clientName = handshake.ClientName();
@@ -93,15 +100,34 @@ void ClientSession::Process(const std::uint8_t* data, std::size_t size) {
         }
     }
     if (used < size) {
-        ServeRequests(data + used, size - used);
+        TakeRequests(data + used, size - used);
     }
 }
 
-void ClientSession::ServeRequests(const std::uint8_t* data, std::size_t size) {
+void ClientSession::TakeRequests(const std::uint8_t* data, std::size_t size) {
     std::vector<Request> requests;
-    const std::optional<std::string> failure = frames.Feed(data, size, requests);
-    // The replies to the whole requests before a bad frame still go out.
+    // The replies to the whole requests before a bad frame still go out, then it closes.
+    frameFailure = frames.Feed(data, size, requests);
     for (Request& request : requests) {
+        waiting.push_back(std::move(request));
+    }
+    if (frameFailure) {
+        return;
+    }
+    // A frame left unfinished began in this batch if any frame completed in it; otherwise it
+    // is still the one that was waiting before.
+    if (!frames.HasPartial()) {
+        partialSince.reset();
+    } else if (!requests.empty() || !partialSince) {
+        partialSince = Clock::now();
+    }
+}
+
+void ClientSession::ServeWaiting() {
+    // The replies may go one reply beyond the limit: a request is served whole or not at all.
+    while (!waiting.empty() && outgoing.size() < kMaxUnsentReplyBytes && !closeAfterWrite) {
+        Request request = std::move(waiting.front());
+        waiting.pop_front();
         const Clock::time_point begun = Clock::now();
         Reply reply;
         try {
@@ -111,23 +137,17 @@ void ClientSession::ServeRequests(const std::uint8_t* data, std::size_t size) {
             // connection pays for it, never the arena and its other clients.
             closeAfterWrite = "internal error on a request of type " +
                               std::to_string(request.type) + ": " + error.what();
+            waiting.clear();
             return;
         }
         const std::vector<std::uint8_t> frame = botpilot::BuildReplyFrame(reply.message);
         outgoing.insert(outgoing.end(), frame.begin(), frame.end());
         record->Count(reply.outcome, std::chrono::duration<double>(Clock::now() - begun).count());
     }
-    if (failure) {
+    if (waiting.empty() && frameFailure && !closeAfterWrite) {
         ++record->protocolErrors;
-        closeAfterWrite = *failure;
-        return;
-    }
-    // A frame left unfinished began in this batch if any frame completed in it; otherwise it
-    // is still the one that was waiting before.
-    if (!frames.HasPartial()) {
-        partialSince.reset();
-    } else if (!requests.empty() || !partialSince) {
-        partialSince = Clock::now();
+        closeAfterWrite = std::move(frameFailure);
+        frameFailure.reset();
     }
 }
 
@@ -143,11 +163,10 @@ void ClientSession::Write() {
                           self->outgoing.clear();
                           if (error) {
                               self->Close("sending failed: " + error.message());
-                          } else if (self->closeAfterWrite) {
-                              self->Close(*self->closeAfterWrite);
                           } else {
-                              self->Watch();
-                              self->Read();
+                              // Requests held back by the limit are served now; the socket is
+                              // read again only once none wait.
+                              self->Continue();
                           }
                       });
 }
@@ -185,6 +204,10 @@ void ClientSession::Close(const std::string& reason) {
     closed = true;
     record->open = false;
     record->closeReason = reason;
+    waiting.clear();
+    // The lines held back come first; the closing line itself is never held back, one a
+    // connection.
+    log.EndSource(ConnectionSource(record->id));
     log.Line("disconnect: " + Describe() + ": " + reason);
     watch.cancel();
     std::error_code ignored;
@@ -202,6 +225,10 @@ std::string ClientSession::Describe() const {
         text += " (robot " + std::to_string(record->robotId) + ")";
     }
     return text;
+}
+
+void ClientSession::LogLine(const std::string& text) {
+    log.SourceLine(ConnectionSource(record->id), text);
 }
 
 } // namespace botarena

@@ -9,6 +9,8 @@
 #include <array>
 #include <asio.hpp>
 #include <chrono>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,11 +19,16 @@
 
 namespace botarena {
 
+/// Replies a connection may have waiting to be sent: beyond this, its requests wait unserved
+/// and its socket unread until the client has taken what was written. [Units: bytes]
+constexpr std::size_t kMaxUnsentReplyBytes = 64 * 1024;
+
 /// One client connection on the arena's event loop: the handshake, then request frames in and
-/// reply frames out, one batch at a time. It reads again only once the replies to what it has
-/// read are written, so a client that does not take its replies holds up only itself. A bad
-/// handshake, a malformed or oversized frame, or a frame (or handshake, or write) left
-/// unfinished for the stall time closes it with a logged reason.
+/// reply frames out. It serves the requests it has read until kMaxUnsentReplyBytes of replies
+/// wait, writes them, and serves the rest (or reads again) only once they are written, so a
+/// client that does not take its replies holds up only itself and never more than that much of
+/// the arena's memory. A bad handshake, a malformed or oversized frame, or a frame (or
+/// handshake, or write) left unfinished for the stall time closes it with a logged reason.
 class ClientSession : public std::enable_shared_from_this<ClientSession> {
   public:
     using Clock = std::chrono::steady_clock;
@@ -44,19 +51,28 @@ class ClientSession : public std::enable_shared_from_this<ClientSession> {
 
     ConnectionRecord& Record() { return *record; }
     bool IsClosed() const { return closed; }
+    /// When the client last sent a byte (or connected).
+    Clock::time_point LastHeard() const { return lastHeard; }
+    /// Replies being written or requests waiting to be served: the client is not idle.
+    bool IsBusy() const { return writingSince.has_value() || !waiting.empty(); }
 
   private:
     void Read();
     void OnRead(const std::error_code& error, std::size_t size);
-    /// Handshake and requests in these bytes; fills `outgoing`.
+    /// Serves what waits, then writes, closes or reads again.
+    void Continue();
+    /// Handshake and requests in these bytes: the requests join `waiting`.
     void Process(const std::uint8_t* data, std::size_t size);
-    void ServeRequests(const std::uint8_t* data, std::size_t size);
+    void TakeRequests(const std::uint8_t* data, std::size_t size);
+    /// Serves waiting requests into `outgoing` until kMaxUnsentReplyBytes wait there.
+    void ServeWaiting();
     void Write();
     /// Arms or cancels the stall watch after the state changed.
     void Watch();
     void OnWatch(const std::error_code& error);
-    /// "connection 3 (robot 5)" for log lines.
+    /// "robot connection 3 (robot 5)" for log lines.
     std::string Describe() const;
+    void LogLine(const std::string& text);
 
     asio::ip::tcp::socket socket;
     asio::steady_timer watch;
@@ -70,6 +86,11 @@ class ClientSession : public std::enable_shared_from_this<ClientSession> {
     std::unique_ptr<RequestHandler> handler;
     std::array<std::uint8_t, 16384> incoming{};
     std::vector<std::uint8_t> outgoing;
+    /// Whole requests read but not yet served; at most one read's worth.
+    std::deque<Request> waiting;
+    /// Why the frames broke off after the waiting requests: the close once they are answered.
+    std::optional<std::string> frameFailure;
+    Clock::time_point lastHeard = Clock::now();
     /// When the unfinished handshake or frame began; nothing when none is waiting.
     std::optional<Clock::time_point> partialSince;
     std::optional<Clock::time_point> writingSince;

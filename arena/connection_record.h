@@ -47,6 +47,14 @@ struct ConnectionRecord {
     }
 };
 
+/// Drawing connections open at once. Robot connections have a cap of their own (the options'
+/// maxConnections, 64), so drawings never take a robot's place.
+constexpr int kMaxDrawingConnections = 16;
+
+/// A connection that has sent nothing for this many stall times (30 s at the 10 s stall time)
+/// gives its place to a new connection of its kind when every place is taken.
+constexpr double kIdleStallTimes = 3.0;
+
 /// Closed connections beyond this many are summed up rather than listed in the summary, so
 /// that a client connecting over and over cannot grow the arena without bound.
 constexpr std::size_t kMaxListedConnections = 1000;

@@ -14,6 +14,9 @@ namespace {
 /// Serves a recorded battle to the viewer until SIGINT or SIGTERM.
 int RunReplay(const botarena::ArenaOptions& options) {
     const botarena::Recording recording = botarena::Recording::Load(options.replayPath);
+    if (!recording.Warning().empty()) {
+        std::cerr << "botarena: " << recording.Warning() << '\n';
+    }
     botarena::ViewerServer viewer(recording);
     const std::uint16_t port = viewer.Start(options.bind, *options.httpPort);
     std::cout << "botarena replaying " << options.replayPath << " (" << recording.FrameCount()

@@ -18,7 +18,13 @@ struct BattleOutcome {
     std::uint32_t seed = 0;
 };
 
-/// The table a person reads at the end: one row per robot that took part.
+/// Robots that have left the field (destroyed or departed) listed one by one, in id order, on
+/// the scoreboard and in the summary; those beyond are summed up in one row and in
+/// `unlistedRobots`. Running and configuring robots are always listed.
+constexpr int kMaxListedLeftRobots = 256;
+
+/// The table a person reads at the end: one row per robot that took part (see
+/// kMaxListedLeftRobots). Names and types are escaped (see EscapeText) and cut to their column.
 void PrintScoreboard(std::ostream& out, const Battle& battle, const BattleOutcome& outcome);
 
 /// The same figures, with each robot's identity and settings and the per-connection figures.

@@ -2,6 +2,7 @@
 
 #include "arena/battle/arena_math.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -122,7 +123,8 @@ std::vector<const Shell*> Battle::SeenShells(int id) const {
 
 std::int32_t Battle::FireGun(int id) {
     ArenaRobot* robot = Find(id);
-    if (robot == nullptr || !robot->IsRunning() || !robot->TryDischargeGun()) {
+    if (robot == nullptr || !robot->IsRunning() || shells.size() >= kMaxShells ||
+        ShellsOf(id) >= kMaxShellsPerRobot || !robot->TryDischargeGun()) {
         return -1;
     }
     const GunSettings& gun = robot->Settings().gun;
@@ -133,10 +135,17 @@ std::int32_t Battle::FireGun(int id) {
     shell.position = {robot->Body().x, robot->Body().y};
     shell.velocity = {gun.ShellSpeed() * std::cos(heading), gun.ShellSpeed() * std::sin(heading)};
     shell.remainingRange = gun.range;
+    shell.remainingTime = kShellLifetimeSeconds;
     shell.damage = gun.damage;
     shells.push_back(shell);
     ++robot->Record().shots;
     return shell.id;
+}
+
+std::size_t Battle::ShellsOf(int ownerId) const {
+    return static_cast<std::size_t>(
+        std::count_if(shells.begin(), shells.end(),
+                      [ownerId](const Shell& shell) { return shell.ownerId == ownerId; }));
 }
 
 int Battle::RunningCount() const {
@@ -228,7 +237,9 @@ bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events
     }
     shell.position = to;
     shell.remainingRange -= travel;
-    return shell.remainingRange <= 0.0 || !field.Contains(shell.position);
+    shell.remainingTime -= dt;
+    return shell.remainingRange <= 0.0 || shell.remainingTime <= 0.0 ||
+           !field.Contains(shell.position);
 }
 
 } // namespace botarena

@@ -3,6 +3,7 @@
 #include "arena/battle/arena_robot.h"
 #include "arena/battle/spatial.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -18,8 +19,16 @@ struct Shell {
     Vec2 position;
     Vec2 velocity;               ///< [Units: field units per second]
     double remainingRange = 0.0; ///< [Units: field units]
+    double remainingTime = 0.0;  ///< until it is spent whatever its range [Units: s]
     double damage = 0.0;
 };
+
+/// Shells in flight at once, per robot and over the battle: a gun that would exceed either does
+/// not fire. A shell is spent after kShellLifetimeSeconds at the latest. Together with the gun's
+/// lower bounds they keep the work of a step and the size of a snapshot bounded.
+constexpr std::size_t kMaxShellsPerRobot = 16;
+constexpr std::size_t kMaxShells = 512;
+constexpr double kShellLifetimeSeconds = 20.0;
 
 /// Something worth a line in the event log, as a step of the battle produced it.
 struct BattleEvent {
@@ -63,7 +72,8 @@ class Battle {
     std::vector<const ArenaRobot*> SeenRobots(int id) const;
     /// Shells whose centre lies in the robot's scanner cone, by id.
     std::vector<const Shell*> SeenShells(int id) const;
-    /// Fires a shell along the gun's heading when the gun is charged: returns its id (1 or
+    /// Fires a shell along the gun's heading when the gun is charged and neither shell cap is
+    /// reached (the charge is then kept): returns its id (1 or
     /// more), or -1 when the charge is below kFiringCharge or the robot is not running.
     std::int32_t FireGun(int id);
 
@@ -74,6 +84,8 @@ class Battle {
     /// The shells in flight, in no particular order.
     const std::vector<Shell>& Shells() const { return shells; }
     std::size_t ShellCount() const { return shells.size(); }
+    /// The shells in flight that this robot fired.
+    std::size_t ShellsOf(int ownerId) const;
     int RunningCount() const;
     int StartedCount() const { return startedCount; }
     /// At most one robot is left after at least two have started.

@@ -1,6 +1,15 @@
 #include "arena/battle/drawing_board.h"
 
+#include <cmath>
+
 namespace botarena {
+
+bool DrawingBoard::FitsTheField(const DrawnCell& cell) const {
+    // Written so that NaN fails every comparison.
+    return std::fabs(cell.x) <= field.MaxX() + field.width &&
+           std::fabs(cell.y) <= field.MaxY() + field.height && cell.halfWidth <= field.width &&
+           cell.halfHeight <= field.height;
+}
 
 void DrawingBoard::AddLayer(int connectionId, const std::string& clientName) {
     DrawingLayer& layer = layers[connectionId];

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "arena/battle/spatial.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -40,6 +42,14 @@ struct DrawingLayer {
 /// lives as long as its connection.
 class DrawingBoard {
   public:
+    /// Cells are drawn over this field.
+    explicit DrawingBoard(FieldSize field = {}) : field(field) {}
+
+    /// Whether a cell lies within the field's size of the field (its centre at most one field
+    /// beyond each wall) and is no larger than the field: a cell further out or larger shows
+    /// nothing and only costs every viewer its numbers.
+    bool FitsTheField(const DrawnCell& cell) const;
+
     /// An empty layer for a newly accepted drawing connection.
     void AddLayer(int connectionId, const std::string& clientName);
     /// Forgets the layer of a connection that closed; nothing when it has none.
@@ -53,6 +63,7 @@ class DrawingBoard {
     std::size_t CellCount() const { return cellCount; }
 
   private:
+    FieldSize field;
     std::map<int, DrawingLayer> layers;
     std::size_t cellCount = 0;
 };

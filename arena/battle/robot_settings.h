@@ -20,9 +20,9 @@ struct RobotIdentity {
 
 /// What the scanner can do, as declared by ConfigureScanner (in that order).
 struct ScannerSettings {
-    double range = 10.0;       ///< [Units: field units] [Limit: (0, 100]]
-    double fieldOfView = 60.0; ///< whole angle of the cone [Units: degrees] [Limit: (0, 360]]
-    double turnRate = 60.0;    ///< [Units: degrees per second] [Limit: (0, 720]]
+    double range = 10.0;       ///< [Units: field units] [Limit: [0.5, 100]]
+    double fieldOfView = 60.0; ///< whole angle of the cone [Units: degrees] [Limit: [1, 360]]
+    double turnRate = 60.0;    ///< [Units: degrees per second] [Limit: [1, 720]]
 };
 
 /// The turret, as declared by ConfigureTurret. Inactive when either value is 0.
@@ -36,10 +36,11 @@ struct TurretSettings {
 
 /// The gun, as declared by ConfigureGun (in that order).
 struct GunSettings {
-    double speedTenths = 1.3; ///< shell speed / 10 [Units: field units per second] [Limit: (0, 5]]
-    double range = 4.0;       ///< shell's reach [Units: field units] [Limit: (0, 100]]
-    double damage = 2.0;      ///< hit points a hit removes [Limit: [0, 1000]]
-    double rechargeSeconds = 4.5; ///< from charge 0 to 100 [Units: s] [Limit: (0, 60]]
+    double speedTenths =
+        1.3;             ///< shell speed / 10 [Units: field units per second] [Limit: [0.5, 5]]
+    double range = 4.0;  ///< shell's reach [Units: field units] [Limit: [0.5, 100]]
+    double damage = 2.0; ///< hit points a hit removes [Limit: [0, 1000]]
+    double rechargeSeconds = 4.5; ///< from charge 0 to 100 [Units: s] [Limit: [0.1, 60]]
 
     double ShellSpeed() const { return speedTenths * 10.0; }
 };
@@ -50,7 +51,7 @@ struct RobotSettings {
     ScannerSettings scanner;
     TurretSettings turret;
     GunSettings gun;
-    double armour = 50.0; ///< first fitting: hit points at start [Limit: (0, 1000]]
+    double armour = 50.0; ///< first fitting: hit points at start [Limit: [1, 1000]]
     double repair = 1.5;  ///< second fitting: [Units: hit points per second] [Limit: [0, 100]]
 };
 
@@ -75,19 +76,21 @@ std::optional<std::string> CheckIdentityText(const char* what, const std::string
 /// nothing for a colour component in 0..255, else the refusal text.
 std::optional<std::string> CheckColour(const char* what, std::int32_t value);
 
-// The accepted intervals of every setting.
-constexpr SettingLimit kMaxSpeedLimit{"Engine maximum speed", 0.0, 20.0, false};
-constexpr SettingLimit kMaxTurnRateLimit{"Engine turning rate", 0.0, 720.0, false};
-constexpr SettingLimit kScannerRangeLimit{"Scanner range", 0.0, 100.0, false};
-constexpr SettingLimit kScannerFieldLimit{"Scanner field of view", 0.0, 360.0, false};
-constexpr SettingLimit kScannerTurnRateLimit{"Scanner turning rate", 0.0, 720.0, false};
+// The accepted intervals of every setting. A lower bound above 0 keeps each value sensible: a
+// shell crosses the default field within 6 s (speed at least 5 units/s), a gun takes at least
+// ten steps to recharge, and nothing is so small that it only costs work.
+constexpr SettingLimit kMaxSpeedLimit{"Engine maximum speed", 0.1, 20.0, true};
+constexpr SettingLimit kMaxTurnRateLimit{"Engine turning rate", 1.0, 720.0, true};
+constexpr SettingLimit kScannerRangeLimit{"Scanner range", 0.5, 100.0, true};
+constexpr SettingLimit kScannerFieldLimit{"Scanner field of view", 1.0, 360.0, true};
+constexpr SettingLimit kScannerTurnRateLimit{"Scanner turning rate", 1.0, 720.0, true};
 constexpr SettingLimit kTurretTurnRateLimit{"Turret turning rate", 0.0, 720.0, true};
 constexpr SettingLimit kTurretSweepLimit{"Turret sweep angle", 0.0, 180.0, true};
-constexpr SettingLimit kShellSpeedLimit{"Gun shell speed", 0.0, 5.0, false};
-constexpr SettingLimit kShellRangeLimit{"Gun shell range", 0.0, 100.0, false};
+constexpr SettingLimit kShellSpeedLimit{"Gun shell speed", 0.5, 5.0, true};
+constexpr SettingLimit kShellRangeLimit{"Gun shell range", 0.5, 100.0, true};
 constexpr SettingLimit kShellDamageLimit{"Gun damage", 0.0, 1000.0, true};
-constexpr SettingLimit kRechargeLimit{"Gun recharge time", 0.0, 60.0, false};
-constexpr SettingLimit kArmourLimit{"Armour", 0.0, 1000.0, false};
+constexpr SettingLimit kRechargeLimit{"Gun recharge time", 0.1, 60.0, true};
+constexpr SettingLimit kArmourLimit{"Armour", 1.0, 1000.0, true};
 constexpr SettingLimit kRepairLimit{"Repair rate", 0.0, 100.0, true};
 
 } // namespace botarena

@@ -53,6 +53,11 @@ Reply DrawingRequestHandler::Handle(Request& request) {
                 throw Refusal("Cell extents " + PairText(cell.halfWidth, cell.halfHeight) +
                               " are not finite sizes of 0 or more");
             }
+            if (!board.FitsTheField(cell)) {
+                throw Refusal("Cell at " + PairText(cell.x, cell.y) + " reaching " +
+                              PairText(cell.halfWidth, cell.halfHeight) +
+                              " lies further from the field than its size");
+            }
             cell.red = static_cast<std::uint8_t>(red);
             cell.green = static_cast<std::uint8_t>(green);
             cell.blue = static_cast<std::uint8_t>(blue);

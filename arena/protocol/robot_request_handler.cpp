@@ -2,6 +2,7 @@
 
 #include "link/controller_message.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -287,9 +288,18 @@ void RobotRequestHandler::Start(ArenaRobot& robot) {
     if (robot.Stage() != RobotStage::Configuring) {
         throw Refusal("Robot already started");
     }
-    if (battle.StartedCount() >= kMaxStartedRobots) {
-        throw Refusal("The arena has already started its limit of " +
-                      std::to_string(kMaxStartedRobots) + " robots");
+    if (battle.RunningCount() >= kMaxRunningRobots) {
+        throw Refusal("The arena already runs its limit of " + std::to_string(kMaxRunningRobots) +
+                      " robots");
+    }
+    const auto left =
+        std::count_if(battle.Robots().begin(), battle.Robots().end(), [](const auto& entry) {
+            const RobotStage stage = entry.second.Stage();
+            return stage == RobotStage::Destroyed || stage == RobotStage::Departed;
+        });
+    if (left >= kMaxLeftRobots) {
+        throw Refusal("The arena keeps its limit of " + std::to_string(kMaxLeftRobots) +
+                      " robots that have left the field");
     }
     battle.StartRobot(robotId);
     std::ostringstream text;
@@ -308,8 +318,9 @@ ArenaRobot& RobotRequestHandler::Running() {
 
 void RobotRequestHandler::Announce(const std::string& what) {
     const ArenaRobot* robot = battle.Find(robotId);
-    log.Line("robot " + std::to_string(robotId) + " (" +
-             (robot != nullptr ? robot->Identity().name : std::string("?")) + "): " + what);
+    log.SourceLine(logSource, "robot " + std::to_string(robotId) + " (" +
+                                  (robot != nullptr ? robot->Identity().name : std::string("?")) +
+                                  "): " + what);
 }
 
 } // namespace botarena

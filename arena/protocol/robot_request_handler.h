@@ -4,16 +4,29 @@
 #include "arena/protocol/event_log.h"
 #include "arena/protocol/request_handler.h"
 
+#include <string>
+
 namespace botarena {
+
+/// Robots on the field at once: StartRobot beyond it is refused. Robots that were destroyed or
+/// whose connection left no longer count. Above the 64 robot connections and 32 opponents, so
+/// only a raised connection cap reaches it.
+constexpr int kMaxRunningRobots = 128;
+
+/// Robots that have left the field (destroyed or departed) which the battle keeps for the
+/// scoreboard: StartRobot beyond it is refused, so that connecting, starting and leaving over
+/// and over cannot grow the arena without bound.
+constexpr int kMaxLeftRobots = 1024;
 
 /// Serves the requests of one robot connection against the battle. Identity and settings may
 /// be declared until StartRobot; readings and commands are served only after it; a destroyed
 /// robot gets "Robot destroyed" to everything but the field size.
 class RobotRequestHandler final : public RequestHandler {
   public:
-    /// `battle` and `log` must outlive the handler; the robot of `robotId` belongs to it.
-    RobotRequestHandler(Battle& battle, int robotId, EventLog& log)
-        : battle(battle), robotId(robotId), log(log) {}
+    /// `battle` and `log` must outlive the handler; the robot of `robotId` belongs to it. Its
+    /// log lines count against the connection's (see EventLog::SourceLine).
+    RobotRequestHandler(Battle& battle, int robotId, EventLog& log, int connectionId = 0)
+        : battle(battle), robotId(robotId), log(log), logSource(ConnectionSource(connectionId)) {}
 
     Reply Handle(Request& request) override;
 
@@ -29,6 +42,7 @@ class RobotRequestHandler final : public RequestHandler {
     Battle& battle;
     int robotId;
     EventLog& log;
+    std::string logSource;
 };
 
 } // namespace botarena

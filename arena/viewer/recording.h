@@ -15,12 +15,35 @@ constexpr std::size_t kMaxRecordingLineBytes = 16u * 1024u * 1024u;
 /// Recordings of more snapshots than this are refused: 55 hours at 20 a second, an index of
 /// about 100 MB.
 constexpr std::size_t kMaxRecordingFrames = 4'000'000;
+/// A recording line whose arrays and objects nest deeper than this is refused: a snapshot needs
+/// five levels, and a deeper text would only cost stack when it is written out again.
+constexpr int kMaxRecordingDepth = 16;
 
 /// A recording that cannot be read as one; the text names the file, and the line where it
 /// is at fault.
 class RecordingError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+/// A recording opened for reading. Only a regular file is taken: a pipe would block the
+/// viewer's threads or give its snapshots only once.
+class RecordingFile {
+  public:
+    /// Opens without ever blocking (a pipe with no writer included). Throws RecordingError
+    /// when the file cannot be opened or is not a regular file.
+    explicit RecordingFile(const std::string& path);
+    ~RecordingFile();
+    RecordingFile(const RecordingFile&) = delete;
+    RecordingFile& operator=(const RecordingFile&) = delete;
+
+    /// Reads up to `length` bytes at `offset` into `into`; fewer only at the end of the file.
+    /// Throws RecordingError when the file cannot be read.
+    std::size_t Read(std::uint64_t offset, char* into, std::size_t length);
+
+  private:
+    std::string path;
+    int descriptor = -1;
 };
 
 /// Writes snapshots as JSON lines, one a line, for `botarena --replay`.
@@ -46,19 +69,23 @@ class RecordingWriter {
 class Recording {
   public:
     /// Reads and checks the whole file: every non-empty line a JSON object with a finite
-    /// `time` that does not go back. Throws RecordingError naming the first fault.
+    /// `time` that does not go back, nested at most kMaxRecordingDepth deep. Throws
+    /// RecordingError naming the first fault. A last line without its line break that ends
+    /// before its JSON does (a recording cut short) is left out and named by Warning().
     static Recording Load(const std::string& path);
 
     const std::string& Path() const { return path; }
+    /// What loading forgave, a cut last line, for the user to see; empty when nothing.
+    const std::string& Warning() const { return warning; }
     /// At least 1.
     std::size_t FrameCount() const { return frames.size(); }
     /// [Units: s] [Limit: index < FrameCount()]
     double FrameTime(std::size_t index) const { return frames[index].time; }
     /// The last snapshot at or before `time`; the first when `time` comes before it.
     std::size_t FrameAt(double time) const;
-    /// The snapshot's text, one line of compact JSON, read through `file` (a stream's own
+    /// The snapshot's text, one line of compact JSON, read through `file` (a reader's own
     /// handle on Path()). Throws RecordingError when the file no longer holds it.
-    std::string ReadFrame(std::ifstream& file, std::size_t index) const;
+    std::string ReadFrame(RecordingFile& file, std::size_t index) const;
 
   private:
     struct Frame {
@@ -68,6 +95,7 @@ class Recording {
     };
 
     std::string path;
+    std::string warning;
     std::vector<Frame> frames;
 };
 

@@ -1,14 +1,17 @@
 #include "arena/viewer/viewer_server.h"
 
 #include "arena/viewer/bounded_thread_pool.h"
+#include "arena/viewer/guarded_http_server.h"
 #include "arena/viewer/web_assets.h"
 
 #include <atomic>
 #include <cmath>
 #include <httplib.h>
+#include <limits>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -19,7 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// How long a browser may take to send each part of a request. [Units: s]
+/// How long each read may wait (the head of a request has a deadline of its own as a whole,
+/// see GuardedHttpServer). [Units: s]
 constexpr int kReadTimeoutSeconds = 2;
 /// The viewer takes no request bodies. [Units: bytes]
 constexpr std::size_t kMaxRequestBodyBytes = 1024;
@@ -30,6 +34,13 @@ constexpr std::chrono::milliseconds kStopGrace{1000};
 /// Replay speeds accepted, as multiples of the recorded pace.
 constexpr double kMinReplaySpeed = 0.1;
 constexpr double kMaxReplaySpeed = 16.0;
+/// The longest single wait of a replay stream. A recording's gaps may be any length (up to
+/// 1e308 s): waits are taken in steps of this, and never turned into a count of clock ticks
+/// whole. [Units: s]
+constexpr double kLongestWaitSeconds = 1.0;
+/// Any finite time may be asked for. [Units: s]
+constexpr double kLowest = std::numeric_limits<double>::lowest();
+constexpr double kHighest = std::numeric_limits<double>::max();
 
 bool WriteText(httplib::DataSink& sink, const std::string& text) {
     return sink.write(text.data(), text.size());
@@ -43,9 +54,10 @@ bool WriteEvent(httplib::DataSink& sink, const std::string& json) {
     return WriteText(sink, event);
 }
 
-/// A query value as a finite number; nothing when absent; throws std::invalid_argument when
-/// it is not one.
-std::optional<double> NumberParameter(const httplib::Request& request, const char* name) {
+/// A query value as a finite number within [least, most]; nothing when absent; throws
+/// std::invalid_argument naming the value when it is not one.
+std::optional<double> NumberParameter(const httplib::Request& request, const char* name,
+                                      double least, double most) {
     if (!request.has_param(name)) {
         return std::nullopt;
     }
@@ -59,6 +71,12 @@ std::optional<double> NumberParameter(const httplib::Request& request, const cha
     }
     if (used == 0 || used != text.size() || !std::isfinite(value)) {
         throw std::invalid_argument(std::string(name) + " '" + text + "' is not a number");
+    }
+    if (!(value >= least && value <= most)) {
+        std::ostringstream range;
+        range << least << " to " << most;
+        throw std::invalid_argument(std::string(name) + " '" + text + "' is outside " +
+                                    range.str());
     }
     return value;
 }
@@ -84,7 +102,16 @@ struct ViewerServer::Impl {
     };
 
     Impl(SnapshotHub* hub, const Recording* recording, ViewerLimits limits)
-        : hub(hub), recording(recording), limits(limits) {}
+        : hub(hub), recording(recording), limits(limits), server(RequestLimitsOf(limits)) {}
+
+    static RequestLimits RequestLimitsOf(const ViewerLimits& limits) {
+        RequestLimits request;
+        request.workers = limits.maxStreams + limits.spareWorkers;
+        request.workersKeptForWholeRequests = limits.workersKeptForWholeRequests;
+        request.requestDeadlineSeconds = limits.requestDeadlineSeconds;
+        request.writeTimeoutSeconds = limits.writeTimeoutSeconds;
+        return request;
+    }
 
     void Route();
     void ServeAsset(const WebAsset& asset, httplib::Response& response) const;
@@ -93,7 +120,7 @@ struct ViewerServer::Impl {
     void ServeEvents(const httplib::Request& request, httplib::Response& response);
     void StreamLive(httplib::Response& response, std::shared_ptr<StreamPlace> place);
     void StreamReplay(httplib::Response& response, std::shared_ptr<StreamPlace> place,
-                      std::size_t from, double speed);
+                      std::unique_ptr<RecordingFile> file, std::size_t from, double speed);
     void StreamEnded();
     /// Waits until `due` or until the server stops; false when it stops.
     bool SleepUntil(Clock::time_point due);
@@ -102,7 +129,7 @@ struct ViewerServer::Impl {
     SnapshotHub* hub;           ///< live, or nothing
     const Recording* recording; ///< replay, or nothing
     ViewerLimits limits;
-    httplib::Server server;
+    GuardedHttpServer server;
     std::thread listener;
     std::atomic<bool> listenerDone{false};
     std::atomic<int> openStreams{0};
@@ -140,13 +167,6 @@ void ViewerServer::Impl::Route() {
          "default-src 'self'; img-src 'self' data:; object-src 'none'; base-uri 'none'"},
         {"X-Content-Type-Options", "nosniff"},
         {"Cache-Control", "no-cache"},
-    });
-    server.set_pre_routing_handler([](const httplib::Request&, httplib::Response& response) {
-        if (!BoundedThreadPool::AnsweringOverflow()) {
-            return httplib::Server::HandlerResponse::Unhandled;
-        }
-        SetPlainError(response, 503, "The viewer is busy");
-        return httplib::Server::HandlerResponse::Handled;
     });
     server.set_exception_handler(
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
@@ -198,13 +218,13 @@ void ViewerServer::Impl::ServeFrame(const httplib::Request& request,
     }
     std::optional<double> time;
     try {
-        time = NumberParameter(request, "time");
+        time = NumberParameter(request, "time", kLowest, kHighest);
     } catch (const std::invalid_argument& error) {
         SetPlainError(response, 400, error.what());
         return;
     }
-    std::ifstream file(recording->Path(), std::ios::binary);
     try {
+        RecordingFile file(recording->Path());
         response.set_content(recording->ReadFrame(file, recording->FrameAt(time.value_or(0.0))),
                              "application/json");
     } catch (const RecordingError& error) {
@@ -227,19 +247,22 @@ void ViewerServer::Impl::ServeEvents(const httplib::Request& request, httplib::R
     }
     std::optional<double> time;
     std::optional<double> speed;
+    std::unique_ptr<RecordingFile> file;
     try {
-        time = NumberParameter(request, "time");
-        speed = NumberParameter(request, "speed");
+        time = NumberParameter(request, "time", kLowest, kHighest);
+        speed = NumberParameter(request, "speed", kMinReplaySpeed, kMaxReplaySpeed);
     } catch (const std::invalid_argument& error) {
         SetPlainError(response, 400, error.what());
         return;
     }
-    if (speed && !(*speed >= kMinReplaySpeed && *speed <= kMaxReplaySpeed)) {
-        SetPlainError(response, 400, "speed " + std::to_string(*speed) + " is outside 0.1 to 16");
+    try {
+        file = std::make_unique<RecordingFile>(recording->Path());
+    } catch (const RecordingError& error) {
+        SetPlainError(response, 500, error.what());
         return;
     }
-    StreamReplay(response, std::move(place), recording->FrameAt(time.value_or(0.0)),
-                 speed.value_or(1.0));
+    StreamReplay(response, std::move(place), std::move(file),
+                 recording->FrameAt(time.value_or(0.0)), speed.value_or(1.0));
 }
 
 void ViewerServer::Impl::StreamLive(httplib::Response& response,
@@ -284,24 +307,29 @@ void ViewerServer::Impl::StreamLive(httplib::Response& response,
 }
 
 void ViewerServer::Impl::StreamReplay(httplib::Response& response,
-                                      std::shared_ptr<StreamPlace> place, std::size_t from,
+                                      std::shared_ptr<StreamPlace> place,
+                                      std::unique_ptr<RecordingFile> file, std::size_t from,
                                       double speed) {
     struct State {
         std::shared_ptr<StreamPlace> place;
-        std::ifstream file;
+        std::unique_ptr<RecordingFile> file;
         std::size_t next = 0;
         bool greeted = false;
         Clock::time_point begun;
+        Clock::time_point lastWrite;
     };
     auto state = std::make_shared<State>();
     state->place = std::move(place);
-    state->file.open(recording->Path(), std::ios::binary);
+    state->file = std::move(file);
     state->next = from;
+    const double keepAlive = limits.keepAliveSeconds;
     response.set_chunked_content_provider(
-        "text/event-stream", [this, state, from, speed](std::size_t, httplib::DataSink& sink) {
+        "text/event-stream",
+        [this, state, from, speed, keepAlive](std::size_t, httplib::DataSink& sink) {
             if (!state->greeted) {
                 state->greeted = true;
                 state->begun = Clock::now();
+                state->lastWrite = state->begun;
                 return WriteText(sink, "retry: 1000\n\n");
             }
             if (state->next >= recording->FrameCount()) {
@@ -310,17 +338,34 @@ void ViewerServer::Impl::StreamReplay(httplib::Response& response,
                 return true;
             }
             // Each snapshot goes out when its time has come since the first, at the pace asked.
+            // In seconds as a double all along: a gap between two finite times may be
+            // infinite.
             const double offset =
                 (recording->FrameTime(state->next) - recording->FrameTime(from)) / speed;
-            const auto due = state->begun + std::chrono::duration_cast<Clock::duration>(
-                                                std::chrono::duration<double>(offset));
-            if (!SleepUntil(due)) {
-                sink.done();
-                return true;
+            for (;;) {
+                const auto now = Clock::now();
+                const double left =
+                    offset - std::chrono::duration<double>(now - state->begun).count();
+                if (!(left > 0.0)) {
+                    break;
+                }
+                const double sinceWrite =
+                    std::chrono::duration<double>(now - state->lastWrite).count();
+                if (sinceWrite >= keepAlive) {
+                    state->lastWrite = now;
+                    return WriteText(sink, ": nothing new\n\n");
+                }
+                const double wait = std::min({left, keepAlive - sinceWrite, kLongestWaitSeconds});
+                if (!SleepUntil(now + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(wait)))) {
+                    sink.done();
+                    return true;
+                }
             }
             try {
-                const std::string text = recording->ReadFrame(state->file, state->next);
+                const std::string text = recording->ReadFrame(*state->file, state->next);
                 ++state->next;
+                state->lastWrite = Clock::now();
                 return WriteEvent(sink, text);
             } catch (const RecordingError&) {
                 return false;

@@ -21,6 +21,12 @@ struct ViewerLimits {
     std::size_t maxWaitingConnections = 32;
     /// A browser that takes no bytes of a response for this long is dropped. [Units: s]
     double writeTimeoutSeconds = 3.0;
+    /// A request's head (its line and headers) must have arrived this long after a thread
+    /// took its connection up. [Units: s]
+    double requestDeadlineSeconds = 5.0;
+    /// Threads that a request not yet whole may not take, so that whole ones are served while
+    /// slow clients trickle. [Limit: < maxStreams + spareWorkers]
+    int workersKeptForWholeRequests = 2;
     /// A stream with nothing new sends a comment this often, so that idle proxies and
     /// browsers keep it open. [Units: s]
     double keepAliveSeconds = 10.0;
@@ -32,8 +38,9 @@ struct ViewerLimits {
 /// a slow, stalled or hostile browser costs the viewer's threads, never the battle's time.
 ///
 ///   GET /, /viewer.js, /viewer.css   the page
-///   GET /info                        {"mode": "live"} or {"mode": "replay", "frames", "start",
-///   "end"} GET /events                      live: every new snapshot; replay: the recording from
+///   GET /info                        {"mode": "live"} or {"mode": "replay", "frames",
+///                                    "start", "end"}
+///   GET /events                      live: every new snapshot; replay: the recording from
 ///                                    ?time=S (default its start) at ?speed=X (0.1 to 16,
 ///                                    default 1) in its own time, then an "end" event
 ///   GET /frame                       live: the newest snapshot; replay: the one at ?time=S

@@ -1,6 +1,8 @@
 #include "arena/arena_options.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace botarena {
 namespace {
@@ -67,6 +69,66 @@ TEST(ArenaOptionsTest, ReplayRunsNoBattleAndNeedsTheViewer) {
     const ParsedOptions blind = Parse({"--replay", "a", "--http", "off"});
     EXPECT_FALSE(blind.options);
     EXPECT_EQ(blind.message, "--replay: with --http off there is nothing to serve the replay on\n");
+}
+
+// Regression: "--duration nan" ran for ever, "--port 0x4a" was port 74 and " 30x20" a field.
+TEST(ArenaOptionsTest, NumbersArePlainDecimalsInRange) {
+    struct Row {
+        std::vector<std::string> arguments;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {{"--port", "0x4a"}, false},      {{"--port", "+74"}, false},
+        {{"--port", "74"}, true},         {{"--bots", "1e1"}, false},
+        {{"--bots", " 2"}, false},        {{"--seed", "-1"}, false},
+        {{"--seed", "4294967295"}, true}, {{"--duration", "nan"}, false},
+        {{"--duration", "inf"}, false},   {{"--duration", "1e3"}, false},
+        {{"--duration", "1."}, false},    {{"--duration", "2.5"}, true},
+        {{"--field", " 30x20"}, false},   {{"--field", "30x20 "}, false},
+        {{"--field", "3e1x20"}, false},   {{"--field", "30.5x20"}, true},
+    };
+    for (const Row& row : rows) {
+        const ParsedOptions parsed = Parse(row.arguments);
+        EXPECT_EQ(parsed.options.has_value(), row.accepted)
+            << row.arguments[0] << " '" << row.arguments[1] << "': " << parsed.message;
+        if (!row.accepted) {
+            EXPECT_EQ(parsed.exitCode, 2) << row.arguments[1];
+        }
+    }
+}
+
+// Regression: both files were written to the same path, which ended up neither JSON nor a
+// recording.
+TEST(ArenaOptionsTest, SummaryAndRecordingMayNotShareAFile) {
+    const std::string folder = ::testing::TempDir();
+    const std::string existing = folder + "arena_options_same_file.json";
+    std::FILE* file = std::fopen(existing.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    const std::string linked = folder + "arena_options_same_file_link.json";
+    std::remove(linked.c_str());
+    ASSERT_EQ(link(existing.c_str(), linked.c_str()), 0);
+    struct Row {
+        std::string summary;
+        std::string record;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"x.json", "./x.json", false},
+        {"x.json", "y/../x.json", false},
+        {existing, linked, false}, // one file under two names
+        {"x.json", "y.json", true},
+    };
+    for (const Row& row : rows) {
+        const ParsedOptions parsed = Parse({"--summary", row.summary, "--record", row.record});
+        EXPECT_EQ(parsed.options.has_value(), row.accepted) << row.summary << " " << row.record;
+        if (!row.accepted) {
+            EXPECT_EQ(parsed.message, "--summary and --record name the same file: '" + row.summary +
+                                          "' and '" + row.record + "'\n");
+        }
+    }
+    std::remove(linked.c_str());
+    std::remove(existing.c_str());
 }
 
 } // namespace

@@ -1,14 +1,19 @@
 #include "arena/arena_server.h"
+#include "arena/client_session.h"
 #include "link/connection.h"
 #include "link/controller.h"
+#include "link/controller_message.h"
 #include "link/frame.h"
 #include "link/little_endian.h"
 #include "platform/tcp_socket.h"
 #include "tests/arena/arena_under_test.h"
 #include "tests/support/scripted_server.h"
 
+#include <cstdio>
+#include <fstream>
 #include <future>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -183,6 +188,85 @@ TEST(ArenaServerTest, ClientThatTakesNoRepliesIsClosed) {
         << record->closeReason;
 }
 
+/// Answers every request with a reply of about a kilobyte, counting them.
+class BulkyHandler final : public RequestHandler {
+  public:
+    explicit BulkyHandler(int& handled) : handled(handled) {}
+    Reply Handle(Request&) override {
+        ++handled;
+        Reply reply;
+        reply.message.AddString(std::string(1000, 'x'));
+        return reply;
+    }
+
+  private:
+    int& handled;
+};
+
+// Regression: every whole request in a read was answered before any reply was written, so 62
+// robots each sending 2,048 GetSeenRobots in one write and reading nothing took the arena from
+// 9 MB to 1,268 MB.
+TEST(ArenaClientSessionTest, UnsentRepliesStayBoundedAndTheRestAreServedAsTheClientReads) {
+    constexpr int kRequests = 2048;
+    for (const bool reads : {false, true}) {
+        SCOPED_TRACE(reads ? "a client that reads" : "a client that never reads");
+        asio::io_context io;
+        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+        // Small kernel buffers at both ends, so that they hide little of what the session keeps.
+        asio::ip::tcp::socket client(io);
+        client.open(asio::ip::tcp::v4());
+        client.set_option(asio::socket_base::receive_buffer_size(4096));
+        client.connect(acceptor.local_endpoint());
+        asio::ip::tcp::socket accepted = acceptor.accept();
+        accepted.set_option(asio::socket_base::send_buffer_size(4096));
+
+        std::ostringstream logText;
+        EventLog log(logText, [] { return 0.0; });
+        auto record = std::make_shared<ConnectionRecord>();
+        record->id = 1;
+        int handled = 0;
+        ClientSession::Hooks hooks;
+        hooks.accepted = [&handled](ClientSession&) {
+            return std::make_unique<BulkyHandler>(handled);
+        };
+        auto session = std::make_shared<ClientSession>(std::move(accepted), record, log,
+                                                       testing::kTestStallSeconds, hooks);
+        session->Start();
+
+        std::vector<std::uint8_t> request = botpilot::BuildHandshake("Controller", 4);
+        const std::vector<std::uint8_t> frame =
+            botpilot::BuildRequestFrame(17, botpilot::Message());
+        for (int i = 0; i < kRequests; ++i) {
+            request.insert(request.end(), frame.begin(), frame.end());
+        }
+        asio::async_write(client, asio::buffer(request),
+                          [](const std::error_code&, std::size_t) {});
+        botpilot::Message bulky;
+        bulky.AddString(std::string(1000, 'x'));
+        std::vector<std::uint8_t> replies(1 + kRequests * botpilot::BuildReplyFrame(bulky).size());
+        std::size_t received = 0;
+        if (reads) {
+            asio::async_read(client, asio::buffer(replies),
+                             [&](const std::error_code&, std::size_t size) {
+                                 received = size;
+                                 client.close();
+                             });
+        }
+        // The loop runs out of work once the session has closed.
+        io.run_for(std::chrono::seconds(30));
+        if (reads) {
+            EXPECT_EQ(received, replies.size());
+            EXPECT_EQ(handled, kRequests);
+            EXPECT_EQ(record->closeReason, "client closed the connection");
+        } else {
+            // 64 KiB of replies and what the small buffers hold, far from all 2048.
+            EXPECT_LT(handled, kRequests / 8);
+            EXPECT_EQ(record->closeReason.rfind("client did not take its replies", 0), 0u)
+                << record->closeReason;
+        }
+    }
+}
+
 TEST(ArenaServerTest, DrawingPortServesDrawItemsAndChecksItsInterfaceCode) {
     ArenaUnderTest arena({});
     botpilot::Connection drawing("Graphics", 1);
@@ -211,16 +295,100 @@ TEST(ArenaServerTest, DrawingPortServesDrawItemsAndChecksItsInterfaceCode) {
         << arena.Err();
 }
 
-TEST(ArenaServerTest, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+/// A raw drawing connection past its handshake.
+TcpSocket ConnectDrawing(std::uint16_t port) {
+    TcpSocket socket = ConnectRaw(port);
+    botpilot::testing::WriteBytes(socket, botpilot::BuildHandshake("Graphics", 1));
+    EXPECT_EQ(botpilot::testing::ReadBytes(socket, 1), std::vector<std::uint8_t>{1});
+    return socket;
+}
+
+// Regression: robot and drawing connections shared one cap of 64 and an idle connection was
+// never dropped, so 64 silent drawing connections kept every robot out for the whole battle.
+TEST(ArenaServerTest, EachKindHasItsOwnPlacesAndASilentOneGivesItsPlaceUp) {
     ArenaOptions options;
     options.maxConnections = 2;
     ArenaUnderTest arena(options);
+    std::vector<TcpSocket> drawings;
+    for (int i = 0; i < kMaxDrawingConnections; ++i) {
+        drawings.push_back(ConnectDrawing(arena.DrawingPort()));
+    }
+    // Every drawing place is taken, and robots still join up to their own cap.
     TcpSocket first = ConnectRobot(arena.RobotPort());
     TcpSocket second = ConnectRobot(arena.RobotPort());
-    TcpSocket third = ConnectRaw(arena.RobotPort());
-    EXPECT_TRUE(ClosedBy(third, 5.0));
+    for (const std::uint16_t port : {arena.RobotPort(), arena.DrawingPort()}) {
+        SCOPED_TRACE(port);
+        TcpSocket refused = ConnectRaw(port);
+        EXPECT_TRUE(ClosedBy(refused, 5.0));
+    }
+    // Once the drawings have been silent for three stall times, a newcomer takes the place of
+    // the one silent longest; until then it is refused.
+    bool joined = false;
+    const Deadline deadline = Deadline::After(20.0);
+    while (!joined && !deadline.Expired()) {
+        TcpSocket late = ConnectRaw(arena.DrawingPort());
+        botpilot::testing::WriteBytes(late, botpilot::BuildHandshake("Graphics", 1));
+        joined = botpilot::testing::ReadBytes(late, 1, 5.0) == std::vector<std::uint8_t>{1};
+        if (!joined) {
+            // Pacing the attempts only: the refusal itself came at once.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    EXPECT_TRUE(joined);
+    EXPECT_TRUE(ClosedBy(drawings.front(), 5.0));
     arena.Stop();
-    EXPECT_NE(arena.Err().find("2 connections open"), std::string::npos);
+    const std::string err = arena.Err();
+    EXPECT_NE(err.find(": 2 robot connections open"), std::string::npos) << err;
+    EXPECT_NE(err.find(": 16 drawing connections open"), std::string::npos) << err;
+    const ConnectionRecord* idlest = FindRecord(arena.Server(), 1);
+    ASSERT_NE(idlest, nullptr);
+    EXPECT_EQ(idlest->closeReason, "sent nothing for 0.9 s; its place went to a new connection");
+}
+
+// Regression: a client repeating SetRobotName wrote 556 MB of event log in 10 s; a name holding
+// a newline forged an event line, and its escape sequences reached the console.
+TEST(ArenaServerTest, ClientTextIsEscapedAndAConnectionsLinesAreLimited) {
+    ArenaUnderTest arena({});
+    TcpSocket robot = ConnectRobot(arena.RobotPort());
+    const std::string name = "Evil\n[   0.50] destroyed: robot 1 by robot 2\x1b]0;x\x07\x1b[2J";
+    botpilot::Message named;
+    named.AddString(name);
+    std::vector<std::uint8_t> burst;
+    constexpr int kRenames = 2000;
+    for (int i = 0; i <= kRenames; ++i) {
+        const std::vector<std::uint8_t> frame =
+            i < kRenames
+                ? botpilot::BuildRequestFrame(
+                      static_cast<std::int32_t>(botpilot::ControllerMessage::SetRobotName), named)
+                : botpilot::BuildRequestFrame(
+                      static_cast<std::int32_t>(botpilot::ControllerMessage::StartRobot),
+                      botpilot::Message());
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
+    botpilot::testing::WriteBytes(robot, burst);
+    const std::size_t replyBytes = botpilot::BuildReplyFrame(ErrorTextReply("")).size();
+    EXPECT_EQ(botpilot::testing::ReadBytes(robot, replyBytes * (kRenames + 1), 20.0).size(),
+              replyBytes * (kRenames + 1));
+    arena.Stop();
+
+    const std::string err = arena.Err();
+    const std::string out = arena.Out();
+    std::istringstream lines(err);
+    int renames = 0;
+    for (std::string line; std::getline(lines, line);) {
+        renames += line.find("configure name") != std::string::npos ? 1 : 0;
+        EXPECT_NE(line.rfind("[   0.50] destroyed", 0), 0u) << line;
+    }
+    // Five lines a second of battle time; the test's battle lasts a few seconds at most.
+    EXPECT_LE(renames, 50);
+    EXPECT_NE(err.find(" more lines from connection 1"), std::string::npos) << err;
+    EXPECT_NE(err.find("disconnect: robot connection 1 (robot 1): battle over"), std::string::npos);
+    for (const std::string* text : {&err, &out}) {
+        EXPECT_EQ(text->find('\x1b'), std::string::npos);
+        EXPECT_EQ(text->find('\x07'), std::string::npos);
+    }
+    // Escaped first, then cut to the 16 bytes of the column on a whole escape.
+    EXPECT_NE(out.find("\n   1  Evil\\x0a[   0.50 Plimb "), std::string::npos) << out;
 }
 
 TEST(ArenaServerTest, BattleEndsByItselfAfterItsDurationWithAScoreboard) {
@@ -235,6 +403,31 @@ TEST(ArenaServerTest, BattleEndsByItselfAfterItsDurationWithAScoreboard) {
     EXPECT_NE(out.find("Battle over after 0.30 s: duration reached"), std::string::npos) << out;
     EXPECT_NE(out.find("Bot 2"), std::string::npos);
     EXPECT_NEAR(arena.Server().GetBattle().Time(), 0.3, 1e-6);
+}
+
+// Regression: the recording was opened, and so emptied, before the viewer's port was found
+// taken, so an arena that could not start lost the last battle's recording.
+TEST(ArenaServerTest, AnArenaThatCannotStartLeavesAnEarlierRecordingAsItWas) {
+    const std::string path = ::testing::TempDir() + "arena_server_earlier_recording.jsonl";
+    {
+        std::ofstream earlier(path);
+        earlier << "{\"time\":0}\n";
+    }
+    asio::io_context io;
+    asio::ip::tcp::acceptor holder(io, {asio::ip::make_address("127.0.0.1"), 0});
+    ArenaOptions options;
+    options.port = 0;
+    options.httpPort = holder.local_endpoint().port();
+    options.recordPath = path;
+    std::ostringstream out;
+    std::ostringstream err;
+    ArenaServer server(io, options, out, err);
+    EXPECT_THROW(server.Start(), std::runtime_error);
+    std::ifstream kept(path);
+    const std::string text((std::istreambuf_iterator<char>(kept)),
+                           std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "{\"time\":0}\n");
+    std::remove(path.c_str());
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace botarena {
@@ -126,6 +128,48 @@ TEST(ReplayTest, RecordedBattleReplaysToTheSameFinalScoreboard) {
     std::remove(recordingPath.c_str());
     std::remove(summaryPath.c_str());
     std::remove((base + "_log.txt").c_str());
+}
+
+/// The text of a file; "" when there is none.
+std::string FileText(const std::string& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Regression: a recording cut short in its last line was refused whole, and a named pipe
+// given to --replay hung the program (and its SIGTERM) on the first request.
+TEST(ReplayTest, ACutRecordingIsReplayedWithAWarningAndAPipeIsRefused) {
+    const std::string base = ::testing::TempDir() + "replay_files_" + std::to_string(getpid());
+    const std::string cut = base + "_cut.jsonl";
+    const std::string pipe = base + "_pipe.jsonl";
+    const std::string log = base + "_log.txt";
+    std::ofstream(cut) << "{\"time\":0}\n{\"time\":0.05}\n{\"time\":0.1,\"robots\":[{";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    struct Row {
+        std::string path;
+        std::string firstLine; // its start; none when the program must end
+        std::string error;     // standard error
+    };
+    const Row rows[] = {
+        {cut, "botarena replaying " + cut + " (2 snapshots, 0 s to 0.05 s), viewer at ",
+         "botarena: Recording " + cut + " line 3 is cut short; it is left out\n"},
+        {pipe, "", "botarena: Recording " + pipe + " is not a regular file\n"},
+    };
+    for (const Row& row : rows) {
+        testing::ArenaProcess arena({BOTARENA_PATH, "--replay", row.path, "--http", "0"}, log);
+        const std::optional<std::string> firstLine = arena.ReadFirstLine(20.0);
+        if (row.firstLine.empty()) {
+            EXPECT_FALSE(firstLine) << *firstLine;
+            EXPECT_EQ(arena.Wait(20.0), 1);
+        } else {
+            ASSERT_TRUE(firstLine) << row.path;
+            EXPECT_EQ(firstLine->rfind(row.firstLine, 0), 0u) << *firstLine;
+        }
+        EXPECT_EQ(FileText(log), row.error);
+    }
+    for (const std::string& path : {cut, pipe, log}) {
+        std::remove(path.c_str());
+    }
 }
 
 } // namespace

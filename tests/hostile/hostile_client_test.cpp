@@ -1,8 +1,10 @@
 // Hostile clients against the real arena (a child process) while a well-behaved robot client is
 // driven beside them: garbage instead of a handshake, frames left half sent, floods of requests
-// with and without reading the replies, and hundreds of connections opened and dropped. Only the
-// hostile connections may suffer; the good one keeps being served promptly and the arena ends
-// cleanly (status 0, so no sanitizer or leak report either).
+// with and without reading the replies, hundreds of connections opened and dropped, more silent
+// drawing connections than there are places, robots started and left over and over, and a name
+// that floods the log and tries to forge a line in it. Only the hostile connections may suffer;
+// the good one keeps being served promptly, a robot arriving after the attack still joins and
+// starts, and the arena ends cleanly (status 0, so no sanitizer or leak report either).
 #include "link/controller.h"
 #include "link/frame.h"
 #include "tests/arena/arena_process.h"
@@ -16,6 +18,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -32,6 +36,12 @@ constexpr double kBesideSeconds = 4.0;
 constexpr int kArenaSeconds = 8;
 /// Connections opened and dropped during the attack.
 constexpr int kChurnConnections = 400;
+/// Drawing connections that only shake hands: four times the places there are.
+constexpr int kSilentDrawings = 64;
+/// Robots connected, started and dropped one after another: beyond the old budget of 256 starts.
+constexpr int kStartAndLeave = 300;
+/// A name that would forge an event line and retitle the terminal.
+const std::string kForgingName = "Mallory\n[   0.50] destroyed: robot 1 by robot 2\x1b]0;x\x07";
 
 TcpSocket ConnectRaw(std::uint16_t port) {
     TcpSocket socket;
@@ -157,13 +167,70 @@ void Churn(std::uint16_t port, const std::atomic<bool>& stop, std::vector<TcpSoc
     }
 }
 
+/// Drawing connections that shake hands and then say nothing, kept open in `silent`.
+void SilentDrawings(std::uint16_t drawingPort, std::vector<TcpSocket>& silent) {
+    for (int i = 0; i < kSilentDrawings; ++i) {
+        TcpSocket socket = ConnectRaw(drawingPort);
+        testing::WriteBytes(socket, BuildHandshake("Graphics", 1));
+        silent.push_back(std::move(socket));
+    }
+}
+
+/// Robots that connect, start and leave at once, one after another; returns how many started.
+int StartAndLeave(std::uint16_t port) {
+    Bytes opening = BuildHandshake("Controller", 4);
+    const Bytes start = BuildRequestFrame(14, Message()); // StartRobot
+    opening.insert(opening.end(), start.begin(), start.end());
+    // The handshake's answer, then a reply with an empty error text.
+    const Bytes started = [] {
+        Bytes bytes{1};
+        Message reply;
+        reply.AddString("");
+        const Bytes frame = BuildReplyFrame(reply);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+        return bytes;
+    }();
+    int count = 0;
+    for (int i = 0; i < kStartAndLeave; ++i) {
+        TcpSocket socket = ConnectRaw(port);
+        testing::WriteBytes(socket, opening);
+        count += testing::ReadBytes(socket, started.size(), 5.0) == started ? 1 : 0;
+    }
+    return count;
+}
+
+/// Renames its robot in bursts, reading the replies, without ever starting it.
+void RenameFlood(std::uint16_t port, const std::atomic<bool>& stop) {
+    TcpSocket socket = ConnectRobot(port);
+    Message named;
+    named.AddString(kForgingName);
+    const Bytes frame = BuildRequestFrame(6, named); // SetRobotName
+    const std::size_t replySize = BuildReplyFrame([] {
+                                      Message m;
+                                      m.AddString("");
+                                      return m;
+                                  }())
+                                      .size();
+    Bytes burst;
+    for (int i = 0; i < 256; ++i) {
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
+    while (!stop) {
+        testing::WriteBytes(socket, burst);
+        if (testing::ReadBytes(socket, 256 * replySize, 5.0).size() < 256 * replySize) {
+            return;
+        }
+    }
+}
+
 TEST(HostileClientTest, GoodClientKeepsItsServiceWhileHostileClientsAttack) {
     const std::string base = ::testing::TempDir() + "hostile_" + std::to_string(getpid());
     const std::string summaryPath = base + "_summary.json";
     const std::string logPath = base + "_log.txt";
-    botarena::testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--http", "off",
-                                           "--duration", std::to_string(kArenaSeconds), "--summary",
-                                           summaryPath},
+    // Two opponents keep the battle going while robots start and leave around them.
+    botarena::testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--http", "off", "--bots",
+                                           "2", "--duration", std::to_string(kArenaSeconds),
+                                           "--summary", summaryPath},
                                           logPath);
     const std::optional<std::string> firstLine = arena.ReadFirstLine(20.0);
     ASSERT_TRUE(firstLine);
@@ -181,15 +248,28 @@ TEST(HostileClientTest, GoodClientKeepsItsServiceWhileHostileClientsAttack) {
 
         std::atomic<bool> stop{false};
         std::vector<TcpSocket> halfOpen;
+        std::vector<TcpSocket> silent;
         std::vector<std::thread> attackers;
         attackers.emplace_back([&] { FloodAndRead(port, stop); });
         attackers.emplace_back([&] { FloodWithoutReading(port, stop); });
         attackers.emplace_back([&] { Churn(port, stop, halfOpen); });
+        attackers.emplace_back(
+            [&] { SilentDrawings(static_cast<std::uint16_t>(port + 1), silent); });
+        attackers.emplace_back([&] { RenameFlood(port, stop); });
         EXPECT_NO_THROW(beside = Drive(good, kBesideSeconds));
         stop = true;
         for (std::thread& attacker : attackers) {
             attacker.join();
         }
+        // More quick starts than the arena once allowed over a whole battle; then, with the silent
+        // drawings still open, a robot still joins and starts.
+        EXPECT_EQ(StartAndLeave(port), kStartAndLeave);
+        Controller late;
+        EXPECT_NO_THROW({
+            late.Connect("127.0.0.1", port);
+            late.SetRobotName("Late");
+            late.StartRobot();
+        });
     }
     std::printf("[ hostile  ] good client alone: %zu exchanges, median %.3f ms, worst %.3f ms\n",
                 alone.seconds.size(), alone.Median() * 1e3, alone.Worst() * 1e3);
@@ -225,6 +305,21 @@ TEST(HostileClientTest, GoodClientKeepsItsServiceWhileHostileClientsAttack) {
                               std::istreambuf_iterator<char>());
     EXPECT_EQ(logText.find("internal error"), std::string::npos);
     EXPECT_EQ(logText.find("Sanitizer"), std::string::npos);
+    // The renaming robot's lines are limited to five a second, and its name forges none.
+    std::istringstream lines(logText);
+    int renames = 0;
+    for (std::string line; std::getline(lines, line);) {
+        renames += line.find("configure name Mallory") != std::string::npos ? 1 : 0;
+        EXPECT_NE(line.rfind("[   0.50] destroyed", 0), 0u) << line;
+    }
+    EXPECT_GT(renames, 0);
+    EXPECT_LE(renames, 5 * (kArenaSeconds + 1));
+    EXPECT_EQ(logText.find('\x1b'), std::string::npos);
+    EXPECT_NE(logText.find(": 16 drawing connections open"), std::string::npos);
+    EXPECT_NE(logText.find("(Late): start at"), std::string::npos);
+    // The robots that left beyond the first 256 are summed up, not listed.
+    EXPECT_EQ(summary["robots"].size(), 2u + 256u);
+    EXPECT_GE(summary["unlistedRobots"]["count"].get<int>(), kStartAndLeave + 2 - 256);
     std::remove(summaryPath.c_str());
     std::remove(logPath.c_str());
 }

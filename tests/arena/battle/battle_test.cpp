@@ -79,6 +79,44 @@ TEST_F(BattleTest, GunFiresFromHalfChargeAndRechargesAtItsRate) {
     EXPECT_EQ(Robot(robot).Record().shots, 2);
 }
 
+// Regression: shells too slow to spend their range and a gun full every step piled up
+// thousands of shells, slowing every step and every snapshot.
+TEST_F(BattleTest, ShellsAreCappedPerRobotAndInAllAndExpireAfterTheirLifetime) {
+    // One robot a row, each facing +x, so no shell crosses another robot.
+    std::vector<int> robots;
+    for (std::size_t i = 0; i <= kMaxShells / kMaxShellsPerRobot; ++i) {
+        const int id = Place(-14.0, -9.6 + 0.58 * static_cast<double>(i), 0.0);
+        GunSettings& gun = Robot(id).Settings().gun;
+        gun.speedTenths = 0.01; // 0.1 units a second: 1000 s to spend a range of 100
+        gun.range = 100.0;
+        gun.rechargeSeconds = 0.1;
+        robots.push_back(id);
+    }
+    // Forty rounds of half a charge each: every gun could fire forty times.
+    const auto fireRounds = [&](const std::vector<int>& shooters) {
+        std::vector<int> fired(shooters.size(), 0);
+        for (int round = 0; round < 40; ++round) {
+            Run(0.05);
+            for (std::size_t i = 0; i < shooters.size(); ++i) {
+                fired[i] += battle.FireGun(shooters[i]) > 0 ? 1 : 0;
+            }
+        }
+        return fired;
+    };
+    const int last = robots.back();
+    robots.pop_back();
+    for (const int fired : fireRounds(robots)) {
+        EXPECT_EQ(fired, static_cast<int>(kMaxShellsPerRobot));
+    }
+    EXPECT_DOUBLE_EQ(Robot(robots[0]).GunCharge(), 100.0) << "a refused shot keeps the charge";
+    EXPECT_EQ(battle.ShellCount(), kMaxShells);
+    EXPECT_EQ(fireRounds({last}), std::vector<int>{0});
+
+    // The slow shells are far from spending their range, but not from their lifetime.
+    Run(kShellLifetimeSeconds);
+    EXPECT_EQ(battle.ShellCount(), 0u);
+}
+
 TEST_F(BattleTest, RobotAtZeroIsDestroyedAndDecidesTheBattle) {
     const int shooter = Place(0.0, 0.0, 0.0);
     const int target = Place(2.0, 0.0, kPi);

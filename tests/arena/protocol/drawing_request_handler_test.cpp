@@ -68,6 +68,23 @@ TEST(DrawingRequestHandlerTest, AnswersDrawItemsAndRefusesTheRest) {
          "Cell extents (-0.5, 0.5) are not finite sizes of 0 or more", ReplyOutcome::Refused},
         {2, DrawItemWith([](Item& item) { item.halfHeight = kNan; }),
          "Cell extents (0.5, nan) are not finite sizes of 0 or more", ReplyOutcome::Refused},
+        // Regression: a cell at x = 1e305 reached the snapshot as null. The default field is
+        // 30 by 20: centres up to 45 and 30 from the middle, extents up to 30 and 20.
+        {2, DrawItemWith([](Item& item) { item.x = 1e305; }),
+         "Cell at (1e+305, -9.5) reaching (0.5, 0.5) lies further from the field than its size",
+         ReplyOutcome::Refused},
+        {2, DrawItemWith([](Item& item) { item.y = -30.001; }),
+         "Cell at (-14.5, -30.001) reaching (0.5, 0.5) lies further from the field than its size",
+         ReplyOutcome::Refused},
+        {2, DrawItemWith([](Item& item) { item.halfWidth = 31.0; }),
+         "Cell at (-14.5, -9.5) reaching (31, 0.5) lies further from the field than its size",
+         ReplyOutcome::Refused},
+        {2, DrawItemWith([](Item& item) {
+             item.x = -45.0;
+             item.y = 30.0;
+             item.halfHeight = 20.0;
+         }),
+         "", ReplyOutcome::Served},
         // Items of other codes are only counted, whatever their numbers.
         {2, DrawItemWith([](Item& item) {
              item.id = 2;
@@ -84,7 +101,7 @@ TEST(DrawingRequestHandlerTest, AnswersDrawItemsAndRefusesTheRest) {
         EXPECT_EQ(reply.message.ReadString(), row.text);
         EXPECT_EQ(reply.outcome, row.outcome) << row.text;
     }
-    EXPECT_EQ(handler.ItemsDrawn(), 2u);
+    EXPECT_EQ(handler.ItemsDrawn(), 3u);
     EXPECT_EQ(board.CellCount(), 1u);
 }
 

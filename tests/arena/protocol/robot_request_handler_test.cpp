@@ -229,13 +229,18 @@ TEST_F(RobotRequestHandlerTest, BadRequestsGetClearErrorTexts) {
         {7, Message(), "Message type 7 is not supported", ReplyOutcome::ProtocolError},
         {24, Doubles({1.0}), "Message type 24 is not supported", ReplyOutcome::ProtocolError},
         {type(ControllerMessage::ConfigureEngine), Doubles({25.0, 180.0}),
-         "Engine maximum speed 25 is out of range (0, 20]", ReplyOutcome::Refused},
+         "Engine maximum speed 25 is out of range [0.1, 20]", ReplyOutcome::Refused},
         {type(ControllerMessage::ConfigureEngine), Doubles({12.0, 0.0}),
-         "Engine turning rate 0 is out of range (0, 720]", ReplyOutcome::Refused},
+         "Engine turning rate 0 is out of range [1, 720]", ReplyOutcome::Refused},
         {type(ControllerMessage::ConfigureScanner), Doubles({10.0, nan, 60.0}),
-         "Scanner field of view nan is out of range (0, 360]", ReplyOutcome::Refused},
+         "Scanner field of view nan is out of range [1, 360]", ReplyOutcome::Refused},
         {type(ControllerMessage::ConfigureGun), Doubles({1.5, 10.0, -1.0, 0.4}),
          "Gun damage -1 is out of range [0, 1000]", ReplyOutcome::Refused},
+        // Regression: shells too slow to ever spend their range, and a gun full every step.
+        {type(ControllerMessage::ConfigureGun), Doubles({1e-300, 10.0, 2.0, 0.4}),
+         "Gun shell speed 1e-300 is out of range [0.5, 5]", ReplyOutcome::Refused},
+        {type(ControllerMessage::ConfigureGun), Doubles({1.5, 10.0, 2.0, 1e-300}),
+         "Gun recharge time 1e-300 is out of range [0.1, 60]", ReplyOutcome::Refused},
         {type(ControllerMessage::ConfigureSecondFitting), Doubles({101.0}),
          "Repair rate 101 is out of range [0, 100]", ReplyOutcome::Refused},
         {type(ControllerMessage::SetRobotColour), Ints({0, 256, 0}),
@@ -275,6 +280,56 @@ TEST_F(RobotRequestHandlerTest, ConfigurationEndsAtTheStart) {
     EXPECT_EQ(ErrorText(engine), "Robot already started");
     EXPECT_EQ(engine.outcome, ReplyOutcome::Refused);
     EXPECT_DOUBLE_EQ(Robot().Settings().engine.maxSpeed, 3.0);
+}
+
+// Regression: every start ever made counted toward the limit, so 254 quick cycles of connecting,
+// starting and leaving kept every later robot from starting for the rest of the battle.
+TEST_F(RobotRequestHandlerTest, StartsAreLimitedByRobotsOnTheFieldNotByStartsEverMade) {
+    std::vector<int> running;
+    int left = 0;
+    const auto startNew = [&] {
+        const int id = battle.AddRobot(false).Id();
+        RobotRequestHandler other(battle, id, log, id);
+        Request request{static_cast<std::int32_t>(ControllerMessage::StartRobot), Message()};
+        Reply reply = other.Handle(request);
+        if (battle.Find(id)->IsRunning()) {
+            running.push_back(id);
+        }
+        return reply;
+    };
+    const auto leave = [&] {
+        battle.RemoveRobot(running.back());
+        running.pop_back();
+        ++left;
+    };
+    struct Case {
+        int left;    // robots that have left the field, to reach first
+        int running; // robots running, to reach first
+        std::string error;
+    };
+    const Case cases[] = {
+        {300, 0, ""},
+        {300, kMaxRunningRobots, "The arena already runs its limit of 128 robots"},
+        {301, kMaxRunningRobots - 1, ""},
+        {kMaxLeftRobots, 0, "The arena keeps its limit of 1024 robots that have left the field"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(std::to_string(each.left) + " left, " + std::to_string(each.running) +
+                     " running");
+        while (static_cast<int>(running.size()) > each.running) {
+            leave();
+        }
+        while (left < each.left) {
+            startNew();
+            leave();
+        }
+        while (static_cast<int>(running.size()) < each.running) {
+            startNew();
+        }
+        Reply reply = startNew();
+        EXPECT_EQ(ErrorText(reply), each.error);
+        EXPECT_EQ(reply.outcome, each.error.empty() ? ReplyOutcome::Served : ReplyOutcome::Refused);
+    }
 }
 
 TEST_F(RobotRequestHandlerTest, DestroyedRobotIsToldSoOnEveryRequest) {

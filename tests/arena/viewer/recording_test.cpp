@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace botarena {
 namespace {
@@ -39,20 +42,48 @@ TEST(RecordingTest, WrittenSnapshotsAreReadBackByTime) {
                            Row{0.1, 2}, Row{99.0, 2}}) {
         EXPECT_EQ(recording.FrameAt(row.time), row.frame) << row.time;
     }
-    std::ifstream stream(file.path, std::ios::binary);
+    RecordingFile stream(file.path);
     // Frames go out as compact JSON, whatever spacing the line had.
     EXPECT_EQ(recording.ReadFrame(stream, 2), R"({"n":2,"time":0.1})");
     EXPECT_EQ(recording.ReadFrame(stream, 0), R"({"robots":[],"time":0.0})");
 }
 
-TEST(RecordingTest, ToleratesBlankLinesAndCarriageReturns) {
-    ScratchFile file("crlf.jsonl");
-    file.Write("{\"time\":1}\r\n\n{\"time\":2}");
-    const Recording recording = Recording::Load(file.path);
-    ASSERT_EQ(recording.FrameCount(), 2u);
-    std::ifstream stream(file.path, std::ios::binary);
-    EXPECT_EQ(recording.ReadFrame(stream, 0), R"({"time":1})");
-    EXPECT_EQ(recording.ReadFrame(stream, 1), R"({"time":2})");
+/// `levels` arrays, one inside the other.
+std::string Nested(std::size_t levels) {
+    return std::string(levels, '[') + std::string(levels, ']');
+}
+
+// Regression: a recording cut short in its last line (a full disk, a killed arena) could not be
+// replayed at all.
+TEST(RecordingTest, ToleratesBlankLinesCarriageReturnsAndACutLastLine) {
+    ScratchFile file("tolerated.jsonl");
+    struct Row {
+        std::string text;
+        std::vector<std::string> frames;
+        std::string warning; // after "Recording <path> "
+    };
+    const std::string deepest = "{\"time\":3,\"a\":" + Nested(15) + "}"; // 16 levels
+    const Row rows[] = {
+        {"{\"time\":1}\r\n\n{\"time\":2}", {R"({"time":1})", R"({"time":2})"}, ""},
+        {deepest, {nlohmann::json::parse(deepest).dump()}, ""},
+        {"{\"time\":1}\n{\"time\":2}\n{\"time\":3,\"robots\":[{\"na",
+         {R"({"time":1})", R"({"time":2})"},
+         "line 3 is cut short; it is left out"},
+        {"{\"time\":1}\n\n{\"time\":2,\"n\":tr",
+         {R"({"time":1})"},
+         "line 3 is cut short; it is left out"},
+    };
+    for (const Row& row : rows) {
+        file.Write(row.text);
+        const Recording recording = Recording::Load(file.path);
+        ASSERT_EQ(recording.FrameCount(), row.frames.size()) << row.text;
+        RecordingFile stream(file.path);
+        for (std::size_t i = 0; i < row.frames.size(); ++i) {
+            EXPECT_EQ(recording.ReadFrame(stream, i), row.frames[i]) << row.text;
+        }
+        EXPECT_EQ(recording.Warning(),
+                  row.warning.empty() ? "" : "Recording " + file.path + " " + row.warning);
+    }
 }
 
 TEST(RecordingTest, RefusesWhatIsNotARecordingNamingTheLine) {
@@ -64,7 +95,16 @@ TEST(RecordingTest, RefusesWhatIsNotARecordingNamingTheLine) {
     const Row rows[] = {
         {"", "holds no snapshot"},
         {"\n\n", "holds no snapshot"},
-        {"{\"time\":0}\n{\"time\":", "line 2 is not JSON: "},
+        // Only a last line without its line break may be cut; a broken line elsewhere, or one
+        // broken before its end, is refused.
+        {"{\"time\":0}\n{\"time\":\n{\"time\":1}\n", "line 2 is not JSON: "},
+        {"{\"time\":0}\n{\"time\":\n", "line 2 is not JSON: "},
+        {"{\"time\":0}\n{\"time\" 1", "line 2 is not JSON: "},
+        {"{\"ti", "holds no snapshot"},
+        // Regression: 200,000 nested arrays passed the check and overflowed the stack when
+        // the snapshot was written out.
+        {"{\"time\":0}\n[" + Nested(200'000) + "]", "line 2 nests deeper than 16 levels"},
+        {"{\"time\":0,\"a\":" + Nested(16) + "}", "line 1 nests deeper than 16 levels"},
         {"[1, 2]", "line 1 is not a snapshot: it has no time"},
         {"{\"time\":\"soon\"}", "line 1 is not a snapshot: it has no time"},
         {"{\"robots\":[]}", "line 1 is not a snapshot: it has no time"},
@@ -81,11 +121,23 @@ TEST(RecordingTest, RefusesWhatIsNotARecordingNamingTheLine) {
             EXPECT_EQ(std::string(error.what()).rfind(expected, 0), 0u) << error.what();
         }
     }
-    try {
-        Recording::Load(file.path + ".missing");
-        ADD_FAILURE() << "a missing file was accepted";
-    } catch (const RecordingError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot read the recording " + file.path + ".missing");
+    // Regression: a named pipe hung the first request for ever, and a pipe from the shell
+    // (`<(cat FILE)`) was read once, then answered 500. Checked before anything is read.
+    ScratchFile pipe("pipe.jsonl");
+    ASSERT_EQ(mkfifo(pipe.path.c_str(), 0600), 0);
+    const std::string folder = ::testing::TempDir();
+    const std::pair<std::string, std::string> unreadable[] = {
+        {file.path + ".missing", "Cannot read the recording " + file.path + ".missing"},
+        {pipe.path, "Recording " + pipe.path + " is not a regular file"},
+        {folder, "Recording " + folder + " is not a regular file"},
+    };
+    for (const auto& [path, message] : unreadable) {
+        try {
+            Recording::Load(path);
+            ADD_FAILURE() << "accepted " << path;
+        } catch (const RecordingError& error) {
+            EXPECT_EQ(std::string(error.what()), message);
+        }
     }
     EXPECT_THROW(RecordingWriter("/nonexistent-folder/battle.jsonl"), RecordingError);
 }
@@ -95,7 +147,7 @@ TEST(RecordingTest, AFileChangedAfterLoadingFailsItsFrameRatherThanServingGarbag
     file.Write("{\"time\":0}\n{\"time\":1}\n");
     const Recording recording = Recording::Load(file.path);
     file.Write("{\"time\":0}\n{\"ti");
-    std::ifstream stream(file.path, std::ios::binary);
+    RecordingFile stream(file.path);
     EXPECT_EQ(recording.ReadFrame(stream, 0), R"({"time":0})");
     EXPECT_THROW(recording.ReadFrame(stream, 1), RecordingError);
 }
