@@ -7,39 +7,21 @@
 // BOTARENA_REQUIRE_BROWSER=1 (scripts/test sets it) makes that a failure.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { LaunchHeadless, LoadChromium } from './headless_chromium.mjs';
 import { after, before, test } from 'node:test';
 
 const [python, tournament, botarena, botpilot, outputDirectory] = process.argv.slice(2);
-const kChromium = '/usr/bin/chromium';
-const kSkipped = 77;
 const kCharts = ['chart-score', 'chart-accuracy', 'chart-placements'];
-
-function Missing(what) {
-  if (process.env.BOTARENA_REQUIRE_BROWSER === '1') {
-    console.error(`${what} is missing; scripts/install-deps and npm ci in tests/browser install it`);
-    process.exit(1);
-  }
-  console.log(`skipped: ${what} is missing`);
-  process.exit(kSkipped);
-}
 
 if (!outputDirectory) {
   console.error('usage: node tournament_report_test.mjs PYTHON TOURNAMENT BOTARENA BOTPILOT OUTPUT_DIRECTORY');
   process.exit(2);
 }
-if (!existsSync(kChromium)) {
-  Missing(kChromium);
-}
-let chromium;
-try {
-  ({ chromium } = await import('playwright-core'));
-} catch {
-  Missing('playwright-core');
-}
+const chromium = await LoadChromium();
 mkdirSync(outputDirectory, { recursive: true });
 const scratch = mkdtempSync(join(tmpdir(), 'botarena-tournament-'));
 const results = join(outputDirectory, 'tournament');
@@ -54,13 +36,7 @@ before(async () => {
   console.log(run.stdout, run.stderr);
   assert.equal(run.status, 0, 'scripts/tournament ran every battle');
   report = JSON.parse(readFileSync(join(results, 'results.json'), 'utf8'));
-  browser = await chromium.launchPersistentContext(mkdtempSync(join(scratch, 'profile-')), {
-    executablePath: kChromium,
-    headless: true,
-    viewport: { width: 800, height: 720 },
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  browser = await LaunchHeadless(chromium, scratch, { width: 800, height: 720 });
 });
 after(async () => {
   await browser?.close();

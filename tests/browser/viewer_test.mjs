@@ -5,38 +5,20 @@
 // BOTARENA_REQUIRE_BROWSER=1 (scripts/test sets it) makes that a failure.
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, openSync, readFileSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, openSync, readFileSync } from 'node:fs';
 import net from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { LaunchHeadless, LoadChromium } from './headless_chromium.mjs';
 import { after, before, describe, test } from 'node:test';
 
 const [botarena, outputDirectory] = process.argv.slice(2);
-const kChromium = '/usr/bin/chromium';
-const kSkipped = 77;
-
-function Missing(what) {
-  if (process.env.BOTARENA_REQUIRE_BROWSER === '1') {
-    console.error(`${what} is missing; scripts/install-deps and npm ci in tests/browser install it`);
-    process.exit(1);
-  }
-  console.log(`skipped: ${what} is missing`);
-  process.exit(kSkipped);
-}
 
 if (!botarena || !outputDirectory) {
   console.error('usage: node viewer_test.mjs BOTARENA_PATH OUTPUT_DIRECTORY');
   process.exit(2);
 }
-if (!existsSync(kChromium)) {
-  Missing(kChromium);
-}
-let chromium;
-try {
-  ({ chromium } = await import('playwright-core'));
-} catch {
-  Missing('playwright-core');
-}
+const chromium = await LoadChromium();
 mkdirSync(outputDirectory, { recursive: true });
 const scratch = mkdtempSync(join(tmpdir(), 'botarena-viewer-'));
 
@@ -135,13 +117,7 @@ async function Draw(port, items) {
 
 let browser; // a context of its own, on a fresh profile
 before(async () => {
-  browser = await chromium.launchPersistentContext(mkdtempSync(join(scratch, 'profile-')), {
-    executablePath: kChromium,
-    headless: true,
-    viewport: { width: 1280, height: 720 },
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  browser = await LaunchHeadless(chromium, scratch, { width: 1280, height: 720 });
 });
 after(async () => {
   await browser?.close();
