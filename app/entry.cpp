@@ -17,6 +17,10 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
+/// How the arena answers once its battle has ended ("Battle over: Nolix wins"): the run is
+/// over, which is no failure of the client.
+constexpr const char* kBattleOverText = "Battle over";
+
 /// Keeps the last words on screen when a person is at the console; never waits otherwise.
 void AwaitKeyBeforeExit(Keyboard& keyboard) {
     if (keyboard.Interactive()) {
@@ -55,6 +59,10 @@ int RunEntry(int argc, const char* const argv[], Keyboard& keyboard) {
                   << std::endl;
     } catch (const std::exception& error) {
         std::cerr << error.what() << std::endl;
+        if (std::string(error.what()).rfind(kBattleOverText, 0) == 0) {
+            AwaitKeyBeforeExit(keyboard);
+            return kSuccess;
+        }
     } catch (...) {
         std::cerr << "Exception" << std::endl;
     }

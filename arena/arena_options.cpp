@@ -110,15 +110,26 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         ->check(PlainDecimal(false))
         ->check(CLI::Range(0, 32))
         ->capture_default_str();
+    std::vector<std::string> opponentNames;
+    app.add_option("--opponent", opponentNames,
+                   "Kinds of the built-in opponents, taken in turn: " + OpponentKindList() +
+                       "; repeatable or a comma list [default: hunter,sniper]")
+        ->delimiter(',')
+        ->allow_extra_args(false);
     CLI::Option* seedOption =
         app.add_option("--seed", seed, "Seed for spawn points and the opponents' choices")
             ->check(PlainDecimal(false));
     app.add_option("--field", field, "Field size WIDTHxHEIGHT, centred on the origin")
         ->capture_default_str();
     app.add_option("--duration", options.duration,
-                   "End the battle after this many seconds; 0: never")
+                   "End each round after this many seconds; 0: never")
         ->check(PlainDecimal(true))
         ->check(CLI::Range(0.0, 1.0e6))
+        ->capture_default_str();
+    app.add_option("--rounds", options.rounds,
+                   "Rounds in the battle; each puts every connected robot back on the field")
+        ->check(PlainDecimal(false))
+        ->check(CLI::Range(1, 100))
         ->capture_default_str();
     CLI::Option* summaryOption =
         app.add_option("--summary", options.summaryPath, "Write the final figures as JSON to FILE");
@@ -131,7 +142,8 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         app.add_option("--replay", options.replayPath,
                        "Serve a recorded battle to the viewer instead of running one");
     // A replay runs no battle: the battle's own options make no sense beside it.
-    for (const char* battleOption : {"--port", "--bots", "--field", "--duration"}) {
+    for (const char* battleOption :
+         {"--port", "--bots", "--opponent", "--field", "--duration", "--rounds"}) {
         replayOption->excludes(app.get_option(battleOption));
     }
     replayOption->excludes(seedOption)->excludes(summaryOption)->excludes(recordOption);
@@ -149,6 +161,20 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         parsed.exitCode = app.exit(error, out, err) == 0 ? 0 : 2;
         parsed.message = out.str() + err.str();
         return parsed;
+    }
+    if (!opponentNames.empty()) {
+        options.opponents.clear();
+        for (const std::string& name : opponentNames) {
+            const std::optional<OpponentKind> kind = ParseOpponentKind(name);
+            if (!kind) {
+                parsed.exitCode = 2;
+                parsed.message = "--opponent: '" + name +
+                                 "' is not a kind of opponent; the kinds are " +
+                                 OpponentKindList() + "\n";
+                return parsed;
+            }
+            options.opponents.push_back(*kind);
+        }
     }
     const std::optional<FieldSize> size = ParseFieldSize(field);
     if (!size) {

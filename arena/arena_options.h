@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arena/battle/opponent_pilot.h"
 #include "arena/battle/spatial.h"
 
 #include <cstdint>
@@ -17,11 +18,16 @@ struct ArenaOptions {
     int port = 9386;
     /// Built-in opponents. [Limit: 0 to 32]
     int bots = 0;
+    /// The opponents' kinds, taken in turn by the `bots` opponents. [Limit: not empty]
+    std::vector<OpponentKind> opponents = {OpponentKind::Hunter, OpponentKind::Sniper};
     /// Fixes spawn points and the opponents' choices; nothing draws one at random.
     std::optional<std::uint32_t> seed;
     FieldSize field;
-    /// The battle ends after this much simulated time; 0 for no limit. [Units: s]
+    /// Each round ends after this much simulated time; 0 for no limit. [Units: s]
     double duration = 0.0;
+    /// Rounds in the battle: every open connection's robot goes back on the field for each.
+    /// [Limit: 1 to 100]
+    int rounds = 1;
     /// Where to write the JSON summary; empty for nowhere.
     std::string summaryPath;
     /// The viewer's HTTP port on the bind address; 0 picks a free one; nothing for no viewer.
@@ -37,6 +43,8 @@ struct ArenaOptions {
     double stallSeconds = 10.0; ///< a frame, handshake or write may wait this long [Units: s]
     double stepSeconds = 0.01;  ///< the physics step: 100 Hz [Units: s]
     int maxConnections = 64;    ///< robot connections open at once; further ones are closed at once
+    /// After the battle, robot connections stay open this long to be told it is over. [Units: s]
+    double graceSeconds = 2.0;
 };
 
 /// What ParseArenaOptions decided.

@@ -22,11 +22,6 @@ constexpr int kPortPairAttempts = 50;
 /// rather than the battle rushed. [Units: steps]
 constexpr int kMaxCatchUpSteps = 10;
 
-/// The opponents' colours, in the order they are added.
-constexpr std::int32_t kOpponentColours[][3] = {
-    {255, 64, 64}, {64, 128, 255}, {255, 192, 0}, {192, 64, 255}, {0, 192, 192}, {255, 128, 192},
-};
-
 std::uint32_t ChooseSeed(const std::optional<std::uint32_t>& given) {
     if (given) {
         return *given;
@@ -87,7 +82,7 @@ ArenaServer::ArenaServer(asio::io_context& io, ArenaOptions options, std::ostrea
     : options(std::move(options)), out(out), seed(ChooseSeed(this->options.seed)),
       battle(this->options.field, seed), board(this->options.field),
       log(err, [this] { return battle.Time(); }), robotAcceptor(io), drawingAcceptor(io),
-      stepTimer(io), signals(io, SIGINT, SIGTERM) {}
+      stepTimer(io), graceTimer(io), signals(io, SIGINT, SIGTERM) {}
 
 ArenaServer::~ArenaServer() {
     if (viewer) {
@@ -119,11 +114,7 @@ void ArenaServer::Start() {
     AddOpponents();
     Accept(robotAcceptor, ConnectionKind::Robot);
     Accept(drawingAcceptor, ConnectionKind::Drawing);
-    signals.async_wait([this](const std::error_code& error, int number) {
-        if (!error) {
-            Finish("stopped by signal " + std::to_string(number));
-        }
-    });
+    WaitForSignal();
     PublishSnapshot();
     nextStep = asio::steady_timer::clock_type::now();
     ScheduleStep();
@@ -252,23 +243,17 @@ void ArenaServer::OnClosed(ClientSession& session) {
         }
     }
     sessions.erase(&session);
+    // Nobody left to tell that the battle is over.
+    if (finished && !graceOver && OpenOf(sessions, ConnectionKind::Robot) == 0) {
+        EndGrace();
+    }
 }
 
 void ArenaServer::AddOpponents() {
-    const std::size_t colours = sizeof kOpponentColours / sizeof kOpponentColours[0];
-    for (int i = 0; i < options.bots; ++i) {
-        ArenaRobot& robot = battle.AddRobot(true);
-        RobotIdentity& identity = robot.Identity();
-        identity.name = "Bot " + std::to_string(i + 1);
-        identity.type = "Simple";
-        const std::int32_t* colour = kOpponentColours[static_cast<std::size_t>(i) % colours];
-        identity.red = colour[0];
-        identity.green = colour[1];
-        identity.blue = colour[2];
-        battle.StartRobot(robot.Id());
-        pilots.emplace_back(robot.Id(), seed + static_cast<std::uint32_t>(robot.Id()));
-        log.Line("robot " + std::to_string(robot.Id()) + " (" + identity.name +
-                 "): built-in opponent started");
+    pilots = StartOpponents(battle, options.opponents, options.bots, seed);
+    for (const std::unique_ptr<OpponentPilot>& pilot : pilots) {
+        log.Line("robot " + std::to_string(pilot->RobotId()) + " (" +
+                 battle.Find(pilot->RobotId())->Identity().name + "): built-in opponent started");
     }
 }
 
@@ -297,18 +282,18 @@ void ArenaServer::OnStep(const std::error_code& error) {
         nextStep = now;
     }
     for (int i = 0; i < steps && !finished; ++i) {
-        for (OpponentPilot& pilot : pilots) {
-            pilot.Update(battle);
+        for (const std::unique_ptr<OpponentPilot>& pilot : pilots) {
+            pilot->Update(battle);
         }
         LogEvents(battle.Step(options.stepSeconds));
         if (battle.Time() + 1e-9 >= nextStatusSecond) {
             LogStatus();
             ++nextStatusSecond;
         }
-        if (options.duration > 0.0 && battle.Time() + 1e-9 >= options.duration) {
-            Finish("duration reached");
+        if (options.duration > 0.0 && battle.RoundTime() + 1e-9 >= options.duration) {
+            EndRound("duration reached");
         } else if (battle.IsDecided()) {
-            Finish(battle.RunningCount() == 1 ? "one robot left" : "no robot left");
+            EndRound(battle.RunningCount() == 1 ? "one robot left" : "no robot left");
         } else if (battle.Time() + 1e-9 >= nextSnapshotTime) {
             // On the battle's own clock, also while catching up: a recording keeps an even pace.
             PublishSnapshot();
@@ -346,23 +331,51 @@ void ArenaServer::LogStatus() {
     log.Line(text.str());
 }
 
+void ArenaServer::WaitForSignal() {
+    signals.async_wait([this](const std::error_code& error, int number) {
+        if (error) {
+            return;
+        }
+        if (!finished) {
+            Finish("stopped by signal " + std::to_string(number));
+        } else {
+            EndGrace();
+        }
+        if (!graceOver) {
+            WaitForSignal();
+        }
+    });
+}
+
+void ArenaServer::EndRound(const std::string& reason) {
+    if (battle.Round() >= options.rounds) {
+        Finish(reason);
+        return;
+    }
+    const RoundResult& result = battle.EndRound(reason);
+    const Standings& standings = result.standings;
+    log.Line("round " + std::to_string(result.number) + " over: " + reason + "; " +
+             (standings.winnerId == 0 ? std::string("draw") : standings.winnerName + " wins"));
+    battle.BeginRound();
+    log.Line("round " + std::to_string(battle.Round()) + ": " +
+             std::to_string(battle.RunningCount()) + " robots back on the field");
+    PublishSnapshot();
+}
+
 void ArenaServer::Finish(const std::string& reason) {
     if (finished) {
         return;
     }
     finished = true;
+    if (!battle.IsOver()) {
+        battle.EndRound(reason);
+    }
     log.Line("battle over: " + reason);
     std::error_code ignored;
     stepTimer.cancel();
-    signals.cancel(ignored);
     robotAcceptor.close(ignored);
     drawingAcceptor.close(ignored);
-    // Closing a session removes it from the map: close from a copy.
-    const auto open = sessions;
-    for (const auto& [key, session] : open) {
-        session->Close("battle over");
-    }
-    log.EndAllSources();
+    // Written at the end of the battle, not of the grace: the robots on the field survived.
     PrintScoreboard(out, battle, {reason, seed});
     WriteSummary(reason);
     PublishSnapshot(reason);
@@ -372,6 +385,35 @@ void ArenaServer::Finish(const std::string& reason) {
         log.Line("cannot write the recording to " + options.recordPath);
         exitCode = 1;
     }
+    // A client that asks during the grace learns who won rather than finding its connection
+    // gone, which it could not tell from a fault.
+    if (OpenOf(sessions, ConnectionKind::Robot) == 0) {
+        EndGrace();
+        return;
+    }
+    graceTimer.expires_after(std::chrono::duration_cast<asio::steady_timer::duration>(
+        std::chrono::duration<double>(options.graceSeconds)));
+    graceTimer.async_wait([this](const std::error_code& error) {
+        if (!error) {
+            EndGrace();
+        }
+    });
+}
+
+void ArenaServer::EndGrace() {
+    if (!finished || graceOver) {
+        return;
+    }
+    graceOver = true;
+    std::error_code ignored;
+    graceTimer.cancel();
+    signals.cancel(ignored);
+    // Closing a session removes it from the map: close from a copy.
+    const auto open = sessions;
+    for (const auto& [key, session] : open) {
+        session->Close("battle over");
+    }
+    log.EndAllSources();
 }
 
 void ArenaServer::WriteSummary(const std::string& reason) {

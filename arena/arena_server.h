@@ -39,9 +39,13 @@ class ArenaServer {
     /// first line naming them, places the opponents and starts the clock. Throws
     /// std::runtime_error when a port or the recording cannot be opened.
     void Start();
-    /// Ends the battle: closes every connection and port, prints the scoreboard and writes the
-    /// summary. The event loop then runs out of work. Later calls do nothing.
+    /// Ends the battle, whatever round it is in: closes the ports, prints the scoreboard and
+    /// writes the summary. The robot connections are then told that the battle is over for
+    /// options.graceSeconds, until they have all closed or until a signal; then EndGrace. Later
+    /// calls do nothing.
     void Finish(const std::string& reason);
+    /// After Finish: closes every connection now. The event loop then runs out of work.
+    void EndGrace();
 
     std::uint16_t RobotPort() const { return robotPort; }
     std::uint16_t DrawingPort() const { return static_cast<std::uint16_t>(robotPort + 1); }
@@ -63,6 +67,10 @@ class ArenaServer {
     void AddOpponents();
     void ScheduleStep();
     void OnStep(const std::error_code& error);
+    /// A round ended: the next one begins, or after the last the battle is over.
+    void EndRound(const std::string& reason);
+    /// A signal ends the battle, or during the grace after it, the grace.
+    void WaitForSignal();
     void LogEvents(const std::vector<BattleEvent>& events);
     void LogStatus();
     void WriteSummary(const std::string& reason);
@@ -79,6 +87,7 @@ class ArenaServer {
     asio::ip::tcp::acceptor robotAcceptor;
     asio::ip::tcp::acceptor drawingAcceptor;
     asio::steady_timer stepTimer;
+    asio::steady_timer graceTimer;
     asio::signal_set signals;
     std::uint16_t robotPort = 0;
     asio::steady_timer::time_point nextStep;
@@ -89,7 +98,7 @@ class ArenaServer {
     std::uint16_t httpPort = 0;
     double nextSnapshotTime = 0.0; ///< [Units: s of battle time]
 
-    std::vector<OpponentPilot> pilots;
+    std::vector<std::unique_ptr<OpponentPilot>> pilots;
     std::map<ClientSession*, std::shared_ptr<ClientSession>> sessions;
     std::vector<std::shared_ptr<ConnectionRecord>> records;
     UnlistedConnections unlisted;
@@ -97,6 +106,7 @@ class ArenaServer {
     std::uint64_t requestsAtLastStatus = 0;
     int nextStatusSecond = 1;
     bool finished = false;
+    bool graceOver = false;
     int exitCode = 0;
 };
 

@@ -18,16 +18,14 @@ struct BattleOutcome {
     std::uint32_t seed = 0;
 };
 
-/// Robots that have left the field (destroyed or departed) listed one by one, in id order, on
-/// the scoreboard and in the summary; those beyond are summed up in one row and in
-/// `unlistedRobots`. Running and configuring robots are always listed.
-constexpr int kMaxListedLeftRobots = 256;
-
-/// The table a person reads at the end: one row per robot that took part (see
-/// kMaxListedLeftRobots). Names and types are escaped (see EscapeText) and cut to their column.
+/// The table a person reads once the battle is over: a line per round when there were several,
+/// one row per robot the battle keeps in the order of its rank, with its score and figures over
+/// every round, a row summing up the forgotten ones (see kMaxKeptGoneRobots) and the winner.
+/// Names and types are escaped (see EscapeText) and cut to their column.
 void PrintScoreboard(std::ostream& out, const Battle& battle, const BattleOutcome& outcome);
 
-/// The same figures, with each robot's identity and settings and the per-connection figures.
+/// The same figures, with each robot's identity and settings, each round's figures and the
+/// per-connection figures.
 nlohmann::json SummaryJson(const Battle& battle, const BattleOutcome& outcome,
                            const std::vector<std::shared_ptr<ConnectionRecord>>& connections,
                            const UnlistedConnections& unlisted);

@@ -17,8 +17,22 @@ const char* StageName(RobotStage stage) {
         return "destroyed";
     case RobotStage::Departed:
         return "departed";
+    case RobotStage::Survived:
+        return "survived";
     }
     return "unknown";
+}
+
+void RobotRecord::Add(const RobotRecord& other) {
+    tookPart = tookPart || other.tookPart;
+    timeAlive += other.timeAlive;
+    distance += other.distance;
+    shots += other.shots;
+    hits += other.hits;
+    damageDealt += other.damageDealt;
+    damageTaken += other.damageTaken;
+    outlived += other.outlived;
+    bonusPoints += other.bonusPoints;
 }
 
 void ArenaRobot::Start(const BodyState& at) {
@@ -28,12 +42,31 @@ void ArenaRobot::Start(const BodyState& at) {
     gunCharge = 100.0;
     hitPoints = settings.armour;
     stage = RobotStage::Running;
+    record.tookPart = true;
 }
 
 void ArenaRobot::Depart() {
+    gone = true;
     if (stage == RobotStage::Running) {
         stage = RobotStage::Departed;
     }
+}
+
+void ArenaRobot::Survive() {
+    if (stage == RobotStage::Running) {
+        stage = RobotStage::Survived;
+    }
+}
+
+RobotRecord ArenaRobot::Totals() const {
+    RobotRecord totals = earlier;
+    totals.Add(record);
+    return totals;
+}
+
+void ArenaRobot::CloseRecord() {
+    earlier.Add(record);
+    record = RobotRecord{};
 }
 
 void ArenaRobot::SetEngineOrientation(double radians) {

@@ -11,25 +11,41 @@ constexpr double kRobotRadius = 0.4;
 /// FireGun needs at least this charge. [Units: percent]
 constexpr double kFiringCharge = 50.0;
 
-/// Where a robot is in its life. It is configured, then runs until destroyed or until its
-/// connection goes.
+/// Survival points: a robot gets this many for every opponent that leaves the field (destroyed
+/// or departed) while it is on it. [Units: points]
+constexpr double kSurvivalPoints = 50.0;
+/// The last robot on the field, when a round ends because it is the only one left, gets this
+/// many for every other robot of the round. [Units: points]
+constexpr double kLastStandingPointsPerOpponent = 10.0;
+
+/// Where a robot is in its life. It is configured, then runs until destroyed, until its
+/// connection goes, or until the round ends; each further round puts it on the field again.
 enum class RobotStage {
     Configuring,
     Running,
     Destroyed,
     Departed, ///< its connection closed while it was running
+    Survived, ///< still on the field when the round ended
 };
 
 const char* StageName(RobotStage stage);
 
-/// What the scoreboard shows of one robot.
+/// What the scoreboard shows of one robot, over one round or (added up) over the battle.
 struct RobotRecord {
+    bool tookPart = false;  ///< was on the field
     double timeAlive = 0.0; ///< running time [Units: s]
     double distance = 0.0;  ///< ground covered [Units: field units]
     int shots = 0;
     int hits = 0;             ///< shells of this robot that hit another
     double damageDealt = 0.0; ///< hit points removed from others (no more than they had)
     double damageTaken = 0.0; ///< hit points this robot lost
+    int outlived = 0;         ///< opponents that left the field while this robot was on it
+    double bonusPoints = 0.0; ///< for being the last one standing [Units: points]
+
+    /// Survival points, one point per hit point of damage dealt, and the bonus. [Units: points]
+    double Score() const { return kSurvivalPoints * outlived + damageDealt + bonusPoints; }
+    /// Adds another round's figures.
+    void Add(const RobotRecord& other);
 };
 
 /// One robot in the arena: its declared identity and settings and its simulated state. The
@@ -54,8 +70,13 @@ class ArenaRobot {
     /// Puts the robot on the field: full armour, a charged gun, the engine stopped and facing
     /// the way the body faces.
     void Start(const BodyState& at);
-    /// Takes the robot off the field for good (its connection closed).
+    /// Its connection closed: a running robot leaves the field, and no robot is put on it
+    /// again in a later round.
     void Depart();
+    /// The round ended with the robot on the field.
+    void Survive();
+    /// Whether its connection has closed.
+    bool IsGone() const { return gone; }
 
     const BodyState& Body() const { return body; }
     const EngineOrder& Order() const { return order; }
@@ -88,8 +109,13 @@ class ArenaRobot {
     /// Removes up to `amount` hit points; at 0 the robot is destroyed. Returns what it lost.
     double TakeDamage(double amount);
 
+    /// The figures of the current round.
     RobotRecord& Record() { return record; }
     const RobotRecord& Record() const { return record; }
+    /// The figures of every round so far, the current one included.
+    RobotRecord Totals() const;
+    /// Adds the round's figures to the earlier ones and starts a fresh record.
+    void CloseRecord();
 
   private:
     int id;
@@ -98,6 +124,8 @@ class ArenaRobot {
     RobotIdentity identity;
     RobotSettings settings;
     RobotRecord record;
+    RobotRecord earlier; ///< the rounds before the current one
+    bool gone = false;
 
     BodyState body;
     EngineOrder order;

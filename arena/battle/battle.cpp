@@ -38,9 +38,19 @@ const ArenaRobot* Battle::Find(int id) const {
 
 void Battle::StartRobot(int id) {
     ArenaRobot* robot = Find(id);
-    if (robot == nullptr || robot->Stage() != RobotStage::Configuring) {
-        return;
+    if (robot != nullptr && robot->Stage() == RobotStage::Configuring) {
+        PlaceAtRandom(*robot);
     }
+}
+
+void Battle::StartRobotAt(int id, const BodyState& at) {
+    ArenaRobot* robot = Find(id);
+    if (robot != nullptr && robot->Stage() == RobotStage::Configuring) {
+        Place(*robot, at);
+    }
+}
+
+void Battle::PlaceAtRandom(ArenaRobot& robot) {
     std::uniform_real_distribution<double> alongX(field.MinX() + kSpawnWallMargin,
                                                   field.MaxX() - kSpawnWallMargin);
     std::uniform_real_distribution<double> alongY(field.MinY() + kSpawnWallMargin,
@@ -61,28 +71,104 @@ void Battle::StartRobot(int id) {
             break;
         }
     }
-    StartRobotAt(id, BodyState{spot.x, spot.y, turn(random)});
+    Place(robot, BodyState{spot.x, spot.y, turn(random)});
 }
 
-void Battle::StartRobotAt(int id, const BodyState& at) {
-    ArenaRobot* robot = Find(id);
-    if (robot == nullptr || robot->Stage() != RobotStage::Configuring) {
-        return;
-    }
+void Battle::Place(ArenaRobot& robot, const BodyState& at) {
     const Vec2 inside = KeepInside(field, {at.x, at.y}, kRobotRadius);
-    robot->Start(BodyState{inside.x, inside.y, at.heading});
-    ++startedCount;
+    robot.Start(BodyState{inside.x, inside.y, at.heading});
+    ++roundStarted;
 }
 
 void Battle::RemoveRobot(int id) {
     ArenaRobot* robot = Find(id);
-    if (robot == nullptr) {
+    if (robot == nullptr || robot->IsGone()) {
         return;
     }
     if (robot->Stage() == RobotStage::Configuring) {
         robots.erase(id);
-    } else {
-        robot->Depart();
+        return;
+    }
+    const bool wasRunning = robot->IsRunning();
+    robot->Depart();
+    if (wasRunning) {
+        Outlive(id);
+    }
+    goneOrder.push_back(id);
+    // The oldest departures go first: the scoreboard keeps those a reader still remembers.
+    while (goneOrder.size() > kMaxKeptGoneRobots) {
+        ForgetRobot(goneOrder.front());
+    }
+}
+
+void Battle::ForgetRobot(int id) {
+    const auto found = robots.find(id);
+    if (found == robots.end()) {
+        return;
+    }
+    const RobotRecord totals = found->second.Totals();
+    ++forgotten.count;
+    forgotten.shots += totals.shots;
+    forgotten.hits += totals.hits;
+    forgotten.damageDealt += totals.damageDealt;
+    forgotten.damageTaken += totals.damageTaken;
+    forgotten.score += totals.Score();
+    robots.erase(found);
+    goneOrder.erase(std::remove(goneOrder.begin(), goneOrder.end(), id), goneOrder.end());
+}
+
+void Battle::Outlive(int leaverId) {
+    for (auto& [id, robot] : robots) {
+        if (id != leaverId && robot.IsRunning()) {
+            ++robot.Record().outlived;
+        }
+    }
+}
+
+const RoundResult& Battle::EndRound(const std::string& reason) {
+    if (IsDecided()) {
+        for (auto& [id, robot] : robots) {
+            if (robot.IsRunning()) {
+                robot.Record().bonusPoints = kLastStandingPointsPerOpponent * (roundStarted - 1);
+            }
+        }
+    }
+    for (auto& [id, robot] : robots) {
+        robot.Survive();
+    }
+    shells.clear();
+    RoundResult result;
+    result.number = round;
+    result.reason = reason;
+    result.duration = RoundTime();
+    std::vector<Contender> totals;
+    for (const auto& [id, robot] : robots) {
+        if (robot.Record().tookPart) {
+            result.robots.push_back({id, robot.Identity().name, robot.Record()});
+        }
+        totals.push_back({id, robot.Identity().name, robot.Totals()});
+    }
+    result.standings = Rank(result.robots);
+    rounds.push_back(std::move(result));
+    overall = Rank(totals);
+    over = true;
+    return rounds.back();
+}
+
+void Battle::BeginRound() {
+    ++round;
+    roundStart = time;
+    roundStarted = 0;
+    over = false;
+    for (auto& [id, robot] : robots) {
+        robot.CloseRecord();
+    }
+    // In id order, each spot kept clear of those placed before it.
+    for (auto& [id, robot] : robots) {
+        const RobotStage stage = robot.Stage();
+        if (!robot.IsGone() && (stage == RobotStage::Survived || stage == RobotStage::Destroyed)) {
+            PlaceAtRandom(robot);
+        }
     }
 }
 
@@ -231,6 +317,7 @@ bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events
         events.push_back(
             {BattleEvent::Kind::Hit, shell.ownerId, target->Id(), lost, target->HitPoints()});
         if (target->Stage() == RobotStage::Destroyed) {
+            Outlive(target->Id());
             events.push_back({BattleEvent::Kind::Destroyed, shell.ownerId, target->Id(), 0.0, 0.0});
         }
         return true;

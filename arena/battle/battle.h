@@ -2,9 +2,11 @@
 
 #include "arena/battle/arena_robot.h"
 #include "arena/battle/spatial.h"
+#include "arena/battle/standings.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <random>
 #include <string>
@@ -40,9 +42,31 @@ struct BattleEvent {
     double hitPoints = 0.0; ///< what the target has left
 };
 
-/// Robots that may start over a battle's life; each stays on the scoreboard. A client that
-/// connects, starts and leaves over and over must not grow the arena without bound.
-constexpr int kMaxStartedRobots = 256;
+/// Robots whose connection closed after they started that the battle keeps for the scoreboard:
+/// beyond them the one that left first is forgotten and its figures join Forgotten(), so that
+/// a client that connects, starts and leaves over and over cannot grow the arena without bound.
+/// Robots whose connection is open are bounded by the connections and opponents anyway.
+constexpr std::size_t kMaxKeptGoneRobots = 256;
+
+/// The figures of the robots the battle has forgotten, summed up. They are not ranked.
+struct ForgottenRobots {
+    int count = 0;
+    int shots = 0;
+    int hits = 0;
+    double damageDealt = 0.0;
+    double damageTaken = 0.0;
+    double score = 0.0; ///< [Units: points]
+};
+
+/// How one round went: its robots' figures over the round and their order.
+struct RoundResult {
+    int number = 1; ///< counting from 1
+    std::string reason;
+    double duration = 0.0; ///< [Units: s]
+    /// The robots that were on the field in the round and were still kept at its end, by id.
+    std::vector<Contender> robots;
+    Standings standings;
+};
 
 /// The simulated battle: the field, its robots and the shells in flight, advanced by fixed
 /// steps. Connections and the built-in opponents act on it through the same operations.
@@ -54,6 +78,10 @@ class Battle {
     const FieldSize& Field() const { return field; }
     /// Simulated time since the battle began. [Units: s]
     double Time() const { return time; }
+    /// The current round, counting from 1.
+    int Round() const { return round; }
+    /// Simulated time since the current round began. [Units: s]
+    double RoundTime() const { return time - roundStart; }
 
     /// A new robot with the default settings, configuring. Ids count from 1.
     ArenaRobot& AddRobot(bool builtIn);
@@ -65,8 +93,26 @@ class Battle {
     /// Puts a configuring robot on the field at the given spot (held inside the walls).
     void StartRobotAt(int id, const BodyState& at);
     /// The robot's connection closed: a robot that never started is forgotten, a running one
-    /// leaves the field and stays on the scoreboard.
+    /// leaves the field; a started one stays on the scoreboard among the kMaxKeptGoneRobots
+    /// that left last.
     void RemoveRobot(int id);
+    /// Sums the robot's figures into Forgotten() and drops it.
+    void ForgetRobot(int id);
+    const ForgottenRobots& Forgotten() const { return forgotten; }
+
+    /// Ends the round: the robots on the field survive it, the last one standing gets its bonus
+    /// when the round is decided, the shells go, and the round's result and the battle's
+    /// standings so far are made. Nothing moves until BeginRound.
+    const RoundResult& EndRound(const std::string& reason);
+    /// Starts the next round: every robot that took part before and whose connection is open
+    /// goes back on the field at a free random spot, with full armour and a full gun, and a
+    /// fresh record for the round.
+    void BeginRound();
+    /// Between EndRound and BeginRound: after the last round, the battle is over.
+    bool IsOver() const { return over; }
+    const std::vector<RoundResult>& Rounds() const { return rounds; }
+    /// Every kept robot by its figures over every round, as of the last EndRound.
+    const Standings& Overall() const { return overall; }
 
     /// Other running robots whose centre lies in the robot's scanner cone, by id.
     std::vector<const ArenaRobot*> SeenRobots(int id) const;
@@ -87,11 +133,15 @@ class Battle {
     /// The shells in flight that this robot fired.
     std::size_t ShellsOf(int ownerId) const;
     int RunningCount() const;
-    int StartedCount() const { return startedCount; }
-    /// At most one robot is left after at least two have started.
-    bool IsDecided() const { return startedCount >= 2 && RunningCount() <= 1; }
+    /// At most one robot is left after at least two have been on the field in this round.
+    bool IsDecided() const { return roundStarted >= 2 && RunningCount() <= 1; }
 
   private:
+    /// Puts the robot on the field at a free random spot, facing a random way.
+    void PlaceAtRandom(ArenaRobot& robot);
+    void Place(ArenaRobot& robot, const BodyState& at);
+    /// The robot left the field: every robot still on it has outlived it.
+    void Outlive(int leaverId);
     /// Moves one robot by its engine, held inside the walls and kept off the others.
     void MoveRobot(ArenaRobot& robot, double dt);
     /// Moves one shell; true when it is spent (hit, out of range or off the field).
@@ -103,8 +153,15 @@ class Battle {
     std::vector<Shell> shells;
     int nextRobotId = 1;
     std::int32_t nextShellId = 1;
-    int startedCount = 0;
+    int roundStarted = 0; ///< robots put on the field in this round
     double time = 0.0;
+    int round = 1;
+    double roundStart = 0.0; ///< [Units: s]
+    bool over = false;
+    std::deque<int> goneOrder; ///< kept robots whose connection closed, the first to go first
+    ForgottenRobots forgotten;
+    std::vector<RoundResult> rounds;
+    Standings overall;
 };
 
 } // namespace botarena

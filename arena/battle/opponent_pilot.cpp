@@ -1,7 +1,11 @@
 #include "arena/battle/opponent_pilot.h"
 
 #include "arena/battle/arena_math.h"
+#include "arena/battle/hunter_pilot.h"
+#include "arena/battle/sniper_pilot.h"
+#include "arena/battle/wanderer_pilot.h"
 
+#include <cassert>
 #include <cmath>
 
 namespace botarena {
@@ -14,41 +18,78 @@ constexpr double kWaypointReach = 1.0;
 constexpr double kWaypointPatience = 8.0;
 /// Waypoints keep this far from the walls. [Units: field units]
 constexpr double kWaypointMargin = 2.0;
-/// While wandering the scanner is always told to look this far beyond where it points, so it
-/// keeps sweeping round at its own turning rate. [Units: radians]
+/// A sweeping scanner is always told to look this far beyond where it points, so it keeps
+/// turning at its own rate. [Units: radians]
 constexpr double kSweepLead = kPi / 2.0;
-/// Fire only when the gun points within this of the target's bearing. [Units: radians]
-constexpr double kAimTolerance = 8.0 * kRadiansPerDegree;
-/// Engine speed while closing on a target. [Units: percent]
-constexpr double kAttackSpeed = 40.0;
+
+/// Shades per kind; the n-th opponent of a kind takes shade n modulo this.
+constexpr int kShades = 3;
+
+/// Everything that differs between the kinds but their pilots.
+struct KindEntry {
+    OpponentKind kind;
+    const char* name; ///< on the command line
+    const char* type; ///< on the scoreboard, and the stem of the name
+    std::int32_t colours[kShades][3];
+};
+
+// Warm colours for the hunters, cold ones for the snipers, earth for the wanderers, so that a
+// glance at the viewer tells the kinds apart; none is the client's default green.
+constexpr KindEntry kKinds[] = {
+    {OpponentKind::Wanderer,
+     "wanderer",
+     "Wanderer",
+     {{255, 192, 0}, {192, 160, 96}, {160, 128, 0}}},
+    {OpponentKind::Hunter, "hunter", "Hunter", {{255, 64, 64}, {255, 128, 0}, {255, 128, 192}}},
+    {OpponentKind::Sniper, "sniper", "Sniper", {{64, 128, 255}, {192, 64, 255}, {0, 192, 192}}},
+};
+
+const KindEntry& Entry(OpponentKind kind) {
+    for (const KindEntry& entry : kKinds) {
+        if (entry.kind == kind) {
+            return entry;
+        }
+    }
+    assert(false && "every kind has an entry");
+    return kKinds[0];
+}
+
+std::unique_ptr<OpponentPilot> MakePilot(OpponentKind kind, int robotId, std::uint32_t seed) {
+    switch (kind) {
+    case OpponentKind::Hunter:
+        return std::make_unique<HunterPilot>(robotId, seed);
+    case OpponentKind::Sniper:
+        return std::make_unique<SniperPilot>(robotId, seed);
+    case OpponentKind::Wanderer:
+        break;
+    }
+    return std::make_unique<WandererPilot>(robotId, seed);
+}
 
 } // namespace
 
-OpponentPilot::OpponentPilot(int robotId, std::uint32_t seed) : robotId(robotId), random(seed) {}
-
-void OpponentPilot::Update(Battle& battle) {
-    ArenaRobot* robot = battle.Find(robotId);
-    if (robot == nullptr || !robot->IsRunning()) {
-        return;
-    }
-    const std::vector<const ArenaRobot*> seen = battle.SeenRobots(robotId);
-    const ArenaRobot* nearest = nullptr;
-    const Vec2 here{robot->Body().x, robot->Body().y};
-    for (const ArenaRobot* other : seen) {
-        if (nearest == nullptr || Distance(here, {other->Body().x, other->Body().y}) <
-                                      Distance(here, {nearest->Body().x, nearest->Body().y})) {
-            nearest = other;
-        }
-    }
-    if (nearest != nullptr) {
-        Attack(battle, *robot, *nearest);
-    } else {
-        Wander(battle, *robot);
-    }
+const char* OpponentKindName(OpponentKind kind) {
+    return Entry(kind).name;
 }
 
-void OpponentPilot::Wander(Battle& battle, ArenaRobot& robot) {
-    const Vec2 here{robot.Body().x, robot.Body().y};
+std::optional<OpponentKind> ParseOpponentKind(const std::string& name) {
+    for (const KindEntry& entry : kKinds) {
+        if (name == entry.name) {
+            return entry.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string OpponentKindList() {
+    std::string list;
+    for (const OpponentKind kind : kOpponentKinds) {
+        list += (list.empty() ? "" : ", ") + std::string(OpponentKindName(kind));
+    }
+    return list;
+}
+
+Vec2 RoamingCourse::Waypoint(const Battle& battle, Vec2 here) {
     if (!hasWaypoint || Distance(here, waypoint) < kWaypointReach ||
         battle.Time() - waypointSince > kWaypointPatience) {
         const FieldSize& field = battle.Field();
@@ -60,23 +101,136 @@ void OpponentPilot::Wander(Battle& battle, ArenaRobot& robot) {
         hasWaypoint = true;
         waypointSince = battle.Time();
     }
-    robot.SetEngineOrientation(std::atan2(waypoint.y - here.y, waypoint.x - here.x));
-    robot.SetEngineSpeed(100.0);
-    robot.SetScannerTarget(robot.ScannerOrientation() + kSweepLead);
+    return waypoint;
 }
 
-void OpponentPilot::Attack(Battle& battle, ArenaRobot& robot, const ArenaRobot& target) {
-    const BodyState& body = robot.Body();
-    const double bearing = std::atan2(target.Body().y - body.y, target.Body().x - body.x);
-    robot.SetEngineOrientation(bearing);
-    robot.SetEngineSpeed(kAttackSpeed);
-    robot.SetScannerTarget(bearing - body.heading);
-    if (robot.GunCharge() >= kFiringCharge &&
-        std::fabs(NormaliseRadians(bearing - robot.GunHeading())) <= kAimTolerance) {
-        battle.FireGun(robotId);
+void OpponentPilot::Update(Battle& battle) {
+    ArenaRobot* robot = battle.Find(robotId);
+    if (robot == nullptr || !robot->IsRunning()) {
+        return;
     }
-    // After a fight the old waypoint is stale.
-    hasWaypoint = false;
+    std::vector<Sighting> seen;
+    for (const ArenaRobot* other : battle.SeenRobots(robotId)) {
+        seen.push_back({other->Id(), Position(*other), other->Body().heading});
+    }
+    Decide(battle, *robot, seen);
+}
+
+void OpponentPilot::Roam(Battle& battle, ArenaRobot& robot, RoamingCourse& course, double speed) {
+    const Vec2 here = Position(robot);
+    robot.SetEngineOrientation(Bearing(here, course.Waypoint(battle, here)));
+    robot.SetEngineSpeed(speed);
+    SweepScanner(robot);
+}
+
+void OpponentPilot::SweepScanner(ArenaRobot& robot) {
+    // The scanner turns relative to the body: swept against the body's own turn it could stand
+    // still on the field. Swept with it, it goes round at the sum of both rates.
+    const double turning = NormaliseRadians(robot.Order().orientation - robot.Body().heading);
+    robot.SetScannerTarget(robot.ScannerOrientation() + std::copysign(kSweepLead, turning));
+}
+
+void OpponentPilot::LookToward(ArenaRobot& robot, double bearing) {
+    robot.SetScannerTarget(bearing - robot.Body().heading);
+}
+
+bool OpponentPilot::FireWhenAimed(Battle& battle, const ArenaRobot& robot, double bearing,
+                                  double tolerance) const {
+    if (robot.GunCharge() < kFiringCharge ||
+        std::fabs(NormaliseRadians(bearing - robot.GunHeading())) > tolerance) {
+        return false;
+    }
+    return battle.FireGun(robotId) > 0;
+}
+
+const Sighting* OpponentPilot::Nearest(const std::vector<Sighting>& seen, Vec2 here) {
+    const Sighting* nearest = nullptr;
+    for (const Sighting& sighting : seen) {
+        if (nearest == nullptr ||
+            Distance(here, sighting.position) < Distance(here, nearest->position)) {
+            nearest = &sighting;
+        }
+    }
+    return nearest;
+}
+
+const Sighting* OpponentPilot::FindSighting(const std::vector<Sighting>& seen, int id) {
+    for (const Sighting& sighting : seen) {
+        if (sighting.id == id) {
+            return &sighting;
+        }
+    }
+    return nullptr;
+}
+
+RobotIdentity OpponentIdentity(OpponentKind kind, int number, int ordinal) {
+    const KindEntry& entry = Entry(kind);
+    RobotIdentity identity;
+    identity.type = entry.type;
+    identity.name = std::string(entry.type) + " " + std::to_string(number);
+    const std::int32_t* colour = entry.colours[ordinal % kShades];
+    identity.red = colour[0];
+    identity.green = colour[1];
+    identity.blue = colour[2];
+    return identity;
+}
+
+RobotSettings OpponentSettings(OpponentKind kind) {
+    switch (kind) {
+    case OpponentKind::Hunter:
+        return HunterPilot::Settings();
+    case OpponentKind::Sniper:
+        return SniperPilot::Settings();
+    case OpponentKind::Wanderer:
+        break;
+    }
+    return WandererPilot::Settings();
+}
+
+std::optional<std::string> RefusedSetting(const RobotSettings& settings) {
+    // The order of the configuration requests, and of the values within each.
+    const std::pair<const SettingLimit*, double> checks[] = {
+        {&kMaxSpeedLimit, settings.engine.maxSpeed},
+        {&kMaxTurnRateLimit, settings.engine.maxTurnRate},
+        {&kScannerRangeLimit, settings.scanner.range},
+        {&kScannerFieldLimit, settings.scanner.fieldOfView},
+        {&kScannerTurnRateLimit, settings.scanner.turnRate},
+        {&kTurretTurnRateLimit, settings.turret.turnRate},
+        {&kTurretSweepLimit, settings.turret.sweepAngle},
+        {&kShellSpeedLimit, settings.gun.speedTenths},
+        {&kShellRangeLimit, settings.gun.range},
+        {&kShellDamageLimit, settings.gun.damage},
+        {&kRechargeLimit, settings.gun.rechargeSeconds},
+        {&kArmourLimit, settings.armour},
+        {&kRepairLimit, settings.repair},
+    };
+    for (const auto& [limit, value] : checks) {
+        if (std::optional<std::string> refusal = CheckSetting(*limit, value)) {
+            return refusal;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::unique_ptr<OpponentPilot>> StartOpponents(Battle& battle,
+                                                           const std::vector<OpponentKind>& kinds,
+                                                           int count, std::uint32_t seed) {
+    assert(count <= 0 || !kinds.empty());
+    std::vector<std::unique_ptr<OpponentPilot>> pilots;
+    int ordinals[sizeof kKinds / sizeof kKinds[0]] = {};
+    for (int i = 0; i < count; ++i) {
+        const OpponentKind kind = kinds[static_cast<std::size_t>(i) % kinds.size()];
+        ArenaRobot& robot = battle.AddRobot(true);
+        // Configured as a connection would be: declared values within the request limits,
+        // while the robot is still configuring.
+        robot.Identity() = OpponentIdentity(kind, i + 1, ordinals[static_cast<int>(kind)]++);
+        robot.Settings() = OpponentSettings(kind);
+        assert(!RefusedSetting(robot.Settings()));
+        battle.StartRobot(robot.Id());
+        pilots.push_back(
+            MakePilot(kind, robot.Id(), seed + static_cast<std::uint32_t>(robot.Id())));
+    }
+    return pilots;
 }
 
 } // namespace botarena

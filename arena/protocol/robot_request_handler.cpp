@@ -2,7 +2,6 @@
 
 #include "link/controller_message.h"
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -80,6 +79,13 @@ Reply RobotRequestHandler::Handle(Request& request) {
         if (!request.payload.Bytes().empty()) {
             answer.outcome = ReplyOutcome::ProtocolError;
         }
+        return answer;
+    }
+    if (battle.IsOver()) {
+        // Served, not refused: the client asked nothing wrong, the battle simply ended.
+        const std::string& winner = battle.Overall().winnerName;
+        const bool draw = battle.Overall().winnerId == 0;
+        answer.message = ErrorTextReply("Battle over: " + (draw ? "draw" : winner + " wins"));
         return answer;
     }
     return ServeWithErrorText(
@@ -291,15 +297,6 @@ void RobotRequestHandler::Start(ArenaRobot& robot) {
     if (battle.RunningCount() >= kMaxRunningRobots) {
         throw Refusal("The arena already runs its limit of " + std::to_string(kMaxRunningRobots) +
                       " robots");
-    }
-    const auto left =
-        std::count_if(battle.Robots().begin(), battle.Robots().end(), [](const auto& entry) {
-            const RobotStage stage = entry.second.Stage();
-            return stage == RobotStage::Destroyed || stage == RobotStage::Departed;
-        });
-    if (left >= kMaxLeftRobots) {
-        throw Refusal("The arena keeps its limit of " + std::to_string(kMaxLeftRobots) +
-                      " robots that have left the field");
     }
     battle.StartRobot(robotId);
     std::ostringstream text;

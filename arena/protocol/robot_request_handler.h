@@ -13,14 +13,10 @@ namespace botarena {
 /// only a raised connection cap reaches it.
 constexpr int kMaxRunningRobots = 128;
 
-/// Robots that have left the field (destroyed or departed) which the battle keeps for the
-/// scoreboard: StartRobot beyond it is refused, so that connecting, starting and leaving over
-/// and over cannot grow the arena without bound.
-constexpr int kMaxLeftRobots = 1024;
-
 /// Serves the requests of one robot connection against the battle. Identity and settings may
 /// be declared until StartRobot; readings and commands are served only after it; a destroyed
-/// robot gets "Robot destroyed" to everything but the field size.
+/// robot gets "Robot destroyed" to everything but the field size. Once the battle is over,
+/// everything but the field size gets "Battle over: NAME wins" or "Battle over: draw".
 class RobotRequestHandler final : public RequestHandler {
   public:
     /// `battle` and `log` must outlive the handler; the robot of `robotId` belongs to it. Its

@@ -43,6 +43,9 @@ nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board) {
     nlohmann::json robots = nlohmann::json::array();
     for (const auto& [id, robot] : battle.Robots()) {
         robots.push_back(RobotEntry(robot));
+        if (battle.IsOver()) {
+            AddPlacing(robots.back(), battle.Overall(), id, FigurePrecision::Thousandth);
+        }
     }
     nlohmann::json shells = nlohmann::json::array();
     for (const Shell& shell : battle.Shells()) {
@@ -57,7 +60,7 @@ nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board) {
     for (const auto& [id, layer] : board.Layers()) {
         drawings.push_back(LayerJson(layer));
     }
-    return {
+    nlohmann::json snapshot = {
         // Whole microseconds: the sum of many steps carries rounding noise in its last digits.
         {"time", std::round(battle.Time() * 1e6) / 1e6},
         {"field", {{"width", battle.Field().width}, {"height", battle.Field().height}}},
@@ -65,6 +68,13 @@ nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board) {
         {"shells", std::move(shells)},
         {"drawings", std::move(drawings)},
     };
+    if (battle.Round() > 1) {
+        snapshot["round"] = battle.Round();
+    }
+    if (battle.IsOver()) {
+        snapshot["winner"] = WinnerJson(battle.Overall());
+    }
+    return snapshot;
 }
 
 } // namespace botarena

@@ -117,16 +117,24 @@ TEST(ControlRunTest, StopEndsASlowDrawingPassAfterTheItemInProgress) {
     EXPECT_LT(drawn, 100u);
 }
 
-TEST(ControlRunTest, ServerErrorTextEndsTheRunWithStatusOne) {
-    for (const ControllerMessage failing :
-         {ControllerMessage::SetRobotColour, ControllerMessage::StartRobot,
-          ControllerMessage::GetSeenObjects}) {
+TEST(ControlRunTest, ServerErrorTextEndsTheRun) {
+    struct Case {
+        ControllerMessage failing;
+        const char* text;
+        int exitStatus;
+    };
+    // A battle that is over ends the run as its normal end; any other refusal is an error.
+    for (const Case& c : {Case{ControllerMessage::SetRobotColour, "Robot destroyed", 1},
+                          Case{ControllerMessage::StartRobot, "Robot destroyed", 1},
+                          Case{ControllerMessage::GetSeenObjects, "Robot destroyed", 1},
+                          Case{ControllerMessage::GetSeenObjects, "Battle over: Nolix wins", 0},
+                          Case{ControllerMessage::GetPosition, "Battle over: draw", 0}}) {
         FakeRobotServer server;
-        server.FailNext(static_cast<std::int32_t>(failing), "Robot destroyed");
+        server.FailNext(static_cast<std::int32_t>(c.failing), c.text);
         const ChildResult result = RunClientAgainst(server, "");
         EXPECT_FALSE(result.timedOut);
-        EXPECT_EQ(result.err, "Robot destroyed\n") << static_cast<int>(failing);
-        EXPECT_EQ(result.exitStatus, 1) << static_cast<int>(failing);
+        EXPECT_EQ(result.err, std::string(c.text) + "\n");
+        EXPECT_EQ(result.exitStatus, c.exitStatus) << c.text;
     }
 }
 

@@ -86,6 +86,9 @@ TEST(ArenaOptionsTest, NumbersArePlainDecimalsInRange) {
         {{"--duration", "1."}, false},    {{"--duration", "2.5"}, true},
         {{"--field", " 30x20"}, false},   {{"--field", "30x20 "}, false},
         {{"--field", "3e1x20"}, false},   {{"--field", "30.5x20"}, true},
+        {{"--rounds", "0"}, false},       {{"--rounds", "1"}, true},
+        {{"--rounds", "100"}, true},      {{"--rounds", "101"}, false},
+        {{"--rounds", "2.0"}, false},
     };
     for (const Row& row : rows) {
         const ParsedOptions parsed = Parse(row.arguments);
@@ -129,6 +132,38 @@ TEST(ArenaOptionsTest, SummaryAndRecordingMayNotShareAFile) {
     }
     std::remove(linked.c_str());
     std::remove(existing.c_str());
+}
+
+TEST(ArenaOptionsTest, OpponentKindsComeRepeatedOrAsACommaListAndUnknownOnesAreRefused) {
+    using Kinds = std::vector<OpponentKind>;
+    constexpr OpponentKind H = OpponentKind::Hunter;
+    constexpr OpponentKind S = OpponentKind::Sniper;
+    constexpr OpponentKind W = OpponentKind::Wanderer;
+    struct Row {
+        std::vector<std::string> arguments;
+        std::optional<Kinds> kinds; ///< nothing: refused
+    };
+    const Row rows[] = {
+        {{}, Kinds{H, S}},
+        {{"--opponent", "wanderer"}, Kinds{W}},
+        {{"--opponent", "sniper,wanderer", "--opponent", "sniper"}, Kinds{S, W, S}},
+        {{"--opponent", "hunter", "--bots", "3", "--opponent", "hunter"}, Kinds{H, H}},
+        {{"--opponent", "rover"}, std::nullopt},
+        {{"--opponent", "hunter,Sniper"}, std::nullopt},
+        {{"--opponent", "hunter", "sniper"}, std::nullopt}, // one kind or list per --opponent
+    };
+    for (const Row& row : rows) {
+        const ParsedOptions parsed = Parse(row.arguments);
+        ASSERT_EQ(parsed.options.has_value(), row.kinds.has_value()) << parsed.message;
+        if (row.kinds) {
+            EXPECT_EQ(parsed.options->opponents, *row.kinds);
+        } else {
+            EXPECT_EQ(parsed.exitCode, 2);
+        }
+    }
+    EXPECT_EQ(Parse({"--opponent", "hunter,rover"}).message,
+              "--opponent: 'rover' is not a kind of opponent; the kinds are wanderer, hunter, "
+              "sniper\n");
 }
 
 } // namespace

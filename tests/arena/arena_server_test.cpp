@@ -11,9 +11,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
@@ -388,7 +390,7 @@ TEST(ArenaServerTest, ClientTextIsEscapedAndAConnectionsLinesAreLimited) {
         EXPECT_EQ(text->find('\x07'), std::string::npos);
     }
     // Escaped first, then cut to the 16 bytes of the column on a whole escape.
-    EXPECT_NE(out.find("\n   1  Evil\\x0a[   0.50 Plimb "), std::string::npos) << out;
+    EXPECT_NE(out.find("\n   1    1  Evil\\x0a[   0.50 Plimb "), std::string::npos) << out;
 }
 
 TEST(ArenaServerTest, BattleEndsByItselfAfterItsDurationWithAScoreboard) {
@@ -401,8 +403,126 @@ TEST(ArenaServerTest, BattleEndsByItselfAfterItsDurationWithAScoreboard) {
     const std::string out = arena.Out();
     EXPECT_EQ(out.rfind("botarena listening on 127.0.0.1 port ", 0), 0u) << out;
     EXPECT_NE(out.find("Battle over after 0.30 s: duration reached"), std::string::npos) << out;
-    EXPECT_NE(out.find("Bot 2"), std::string::npos);
+    EXPECT_NE(out.find("Sniper 2"), std::string::npos);
     EXPECT_NEAR(arena.Server().GetBattle().Time(), 0.3, 1e-6);
+}
+
+/// The text of the error a request got from the arena; empty when it was served.
+std::string ErrorOf(const std::function<void()>& request) {
+    try {
+        request();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+// Regression: connections were closed before the summary was written, so a client robot that
+// survived the battle was listed as departed, and its client never learnt how the battle ended.
+TEST(ArenaServerTest, AfterTheEndTheSurvivorIsToldItWonUntilTheGraceEnds) {
+    const std::string summaryPath = ::testing::TempDir() + "arena_server_end_summary.json";
+    ArenaOptions options;
+    options.summaryPath = summaryPath;
+    options.graceSeconds = 1.0;
+    ArenaUnderTest arena(options);
+    botpilot::Controller stayer;
+    stayer.Connect("127.0.0.1", arena.RobotPort());
+    stayer.SetRobotName("Stayer");
+    stayer.StartRobot();
+    {
+        botpilot::Controller leaver;
+        leaver.Connect("127.0.0.1", arena.RobotPort());
+        leaver.SetRobotName("Leaver");
+        leaver.StartRobot();
+    } // closed: one robot is left, which ends the battle
+
+    // Served until the arena sees the leaver go, then told the battle is over; not closed yet.
+    std::string answer;
+    const Deadline deadline = Deadline::After(10.0);
+    while (answer.empty() && !deadline.Expired()) {
+        answer = ErrorOf([&] { stayer.GetPosition(); });
+    }
+    EXPECT_EQ(answer, "Battle over: Stayer wins");
+    EXPECT_EQ(ErrorOf([&] { stayer.FireGun(); }), "Battle over: Stayer wins");
+    EXPECT_EQ(stayer.GetPlayingFieldSize(), std::make_pair(30.0, 20.0));
+    // Then the grace ends and the connection with it.
+    while (answer == "Battle over: Stayer wins" && !deadline.Expired()) {
+        answer = ErrorOf([&] { stayer.GetGunCharge(); });
+    }
+    EXPECT_NE(answer, "Battle over: Stayer wins");
+    ASSERT_TRUE(arena.WaitForEnd(10.0));
+
+    const std::string out = arena.Out();
+    EXPECT_NE(out.find("Battle over after"), std::string::npos) << out;
+    EXPECT_NE(out.find(": one robot left\nrank "), std::string::npos) << out;
+    EXPECT_NE(out.find("\n   1    1  Stayer "), std::string::npos) << out;
+    EXPECT_NE(out.find("\n   2    2  Leaver "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nWinner: Stayer\n"), std::string::npos) << out;
+    std::ifstream file(summaryPath);
+    const nlohmann::json summary = nlohmann::json::parse(file);
+    EXPECT_EQ(summary["reason"], "one robot left");
+    EXPECT_EQ(summary["winner"], nlohmann::json({{"id", 1}, {"name", "Stayer"}}));
+    struct Expected {
+        const char* name;
+        const char* state;
+        int rank;
+        double score; // outlived the leaver (50), last standing against one (10)
+    };
+    const Expected robots[] = {{"Stayer", "survived", 1, 60.0}, {"Leaver", "departed", 2, 0.0}};
+    ASSERT_EQ(summary["robots"].size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const nlohmann::json& robot = summary["robots"][i];
+        EXPECT_EQ(robot["name"], robots[i].name);
+        EXPECT_EQ(robot["state"], robots[i].state);
+        EXPECT_EQ(robot["rank"], robots[i].rank);
+        EXPECT_DOUBLE_EQ(robot["score"].get<double>(), robots[i].score);
+    }
+    ASSERT_EQ(summary["rounds"].size(), 1u);
+    EXPECT_EQ(summary["rounds"][0]["reason"], "one robot left");
+    EXPECT_EQ(summary["rounds"][0]["winner"]["name"], "Stayer");
+    // Written at the end of the battle, while the survivor's connection was still open; being
+    // told the battle is over is neither a refusal nor a protocol error.
+    const nlohmann::json& connection = summary["connections"][0];
+    EXPECT_EQ(connection["open"], true);
+    const ConnectionRecord* record = FindRecord(arena.Server(), 1);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->closeReason, "battle over");
+    EXPECT_EQ(record->refusedRequests, 0u);
+    EXPECT_EQ(record->protocolErrors, 0u);
+    std::remove(summaryPath.c_str());
+}
+
+TEST(ArenaServerTest, RoundsFollowOneAnotherOverTheSameRobotsAndTheirFiguresAddUp) {
+    ArenaOptions options;
+    options.bots = 2;
+    options.seed = 5;
+    options.duration = 0.3;
+    options.rounds = 2;
+    ArenaUnderTest arena(options);
+    ASSERT_TRUE(arena.WaitForEnd(10.0));
+    const std::string out = arena.Out();
+    EXPECT_NE(out.find("Battle over after 0.60 s: duration reached\n"
+                       "Round 1 after 0.30 s: duration reached; "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\nRound 2 after 0.30 s: duration reached; "), std::string::npos) << out;
+    EXPECT_NE(arena.Err().find("round 2: 2 robots back on the field"), std::string::npos);
+    const Battle& battle = arena.Server().GetBattle();
+    ASSERT_EQ(battle.Rounds().size(), 2u);
+    for (const auto& [id, robot] : battle.Robots()) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(robot.Stage(), RobotStage::Survived);
+        double score = 0.0;
+        double timeAlive = 0.0;
+        for (const RoundResult& round : battle.Rounds()) {
+            ASSERT_NE(round.standings.Of(id), nullptr);
+            score += round.standings.Of(id)->score;
+            timeAlive += round.robots[static_cast<std::size_t>(id - 1)].record.timeAlive;
+        }
+        EXPECT_DOUBLE_EQ(battle.Overall().Of(id)->score, score);
+        EXPECT_NEAR(robot.Totals().timeAlive, 0.6, 1e-9);
+        EXPECT_NEAR(timeAlive, 0.6, 1e-9);
+    }
 }
 
 // Regression: the recording was opened, and so emptied, before the viewer's port was found

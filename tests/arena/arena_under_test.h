@@ -34,10 +34,13 @@ class ArenaUnderTest {
     std::uint16_t DrawingPort() const { return server.DrawingPort(); }
     std::uint16_t HttpPort() const { return server.HttpPort(); }
 
-    /// Ends the battle from its own thread and waits for the loop to finish.
+    /// Ends the battle and its grace from its own thread and waits for the loop to finish.
     void Stop() {
         if (loop.joinable()) {
-            asio::post(io, [this] { server.Finish("test over"); });
+            asio::post(io, [this] {
+                server.Finish("test over");
+                server.EndGrace();
+            });
             loop.join();
         }
     }

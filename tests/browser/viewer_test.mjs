@@ -215,7 +215,8 @@ describe('live battle', () => {
   let view;
 
   before(async () => {
-    arena = StartArena(['--port', '0', '--http', '0', '--bots', '2', '--seed', '4'], 'live_arena.log');
+    arena = StartArena(['--port', '0', '--http', '0', '--bots', '2', '--opponent', 'wanderer',
+      '--seed', '4'], 'live_arena.log');
     ports = Ports(await arena.firstLine);
     // Cells 1 to 8 on the map, and one item of another code, which is not drawn.
     const items = kCells.map(([x, y], i) => ({ id: i + 1, rect: [x, y, 0.5, 0.5], code: 8, colour: kCellColour }));
@@ -246,7 +247,7 @@ describe('live battle', () => {
         : `${rows} rows for ${frame.snapshot.robots.length} robots`;
     }, 20, 'the scoreboard');
     const names = await page.locator('#scoreboard tbody tr td:first-child').allTextContents();
-    assert.deepEqual(names, ['Bot 1', 'Bot 2']);
+    assert.deepEqual(names, ['Wanderer 1', 'Wanderer 2']);
     const clock = async () => page.textContent('#clock');
     const first = await clock();
     await Eventually(async () => ((await clock()) !== first ? null : 'the clock stands'), 5, 'the clock runs');
@@ -315,7 +316,8 @@ describe('live battle', () => {
       const state = await page.textContent('#connection');
       return state === 'live' ? `still '${state}'` : null;
     }, 10, 'the page sees the arena go');
-    arena = StartArena(['--port', '0', '--http', String(ports.http), '--bots', '3', '--seed', '6'],
+    arena = StartArena(['--port', '0', '--http', String(ports.http), '--bots', '3',
+      '--opponent', 'wanderer', '--seed', '6'],
       'restarted_arena.log');
     await arena.firstLine;
     await Eventually(async () => {
@@ -339,7 +341,8 @@ describe('replay', () => {
   before(async () => {
     const recording = join(scratch, 'battle.jsonl');
     const summaryPath = join(scratch, 'summary.json');
-    const battle = StartArena(['--port', '0', '--http', 'off', '--bots', '3', '--seed', '2',
+    const battle = StartArena(['--port', '0', '--http', 'off', '--bots', '3', '--opponent', 'wanderer',
+      '--seed', '2',
       '--duration', '4', '--record', recording, '--summary', summaryPath], 'recorded_arena.log');
     assert.equal(await battle.ended, 0);
     summary = JSON.parse(readFileSync(summaryPath, 'utf8'));
@@ -359,14 +362,16 @@ describe('replay', () => {
     await page.selectOption('#speed', '4');
     await page.waitForSelector('#replay[data-ended="true"]', { timeout: 20000 });
     assert.equal(await page.textContent('#clock'), '0:04.0');
-    assert.equal(await page.textContent('#over'), 'Battle over: duration reached');
+    const outcome = summary.winner ? `${summary.winner.name} wins` : 'draw';
+    assert.equal(await page.textContent('#over'), `Battle over: duration reached · ${outcome}`);
     const rows = await page.locator('#scoreboard tbody tr').evaluateAll((trs) =>
       trs.map((tr) => Array.from(tr.cells, (cell) => cell.textContent)));
     assert.equal(rows.length, summary.robots.length);
     summary.robots.forEach((robot, i) => {
-      const [name, type, state, hitPoints, shots, hits, dealt, taken, alive] = rows[i];
-      assert.deepEqual([name, type, state, Number(shots), Number(hits)],
-        [robot.name, robot.type, robot.state, robot.shots, robot.hits]);
+      const [name, type, state, hitPoints, shots, hits, dealt, taken, alive, score, rank] = rows[i];
+      assert.deepEqual([name, type, state, Number(shots), Number(hits), Number(rank)],
+        [robot.name, robot.type, robot.state, robot.shots, robot.hits, robot.rank]);
+      assert.ok(Math.abs(Number(score) - robot.score) <= 0.0051, `${robot.name}: score ${score}`);
       // The table shows rounded figures: each within half its last shown digit.
       const figures = [[hitPoints, robot.hitPoints, 0.051], [dealt, robot.damageDealt, 0.0051],
         [taken, robot.damageTaken, 0.0051], [alive, robot.timeAlive, 0.051]];

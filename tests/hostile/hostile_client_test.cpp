@@ -317,7 +317,7 @@ TEST(HostileClientTest, GoodClientKeepsItsServiceWhileHostileClientsAttack) {
     EXPECT_EQ(logText.find('\x1b'), std::string::npos);
     EXPECT_NE(logText.find(": 16 drawing connections open"), std::string::npos);
     EXPECT_NE(logText.find("(Late): start at"), std::string::npos);
-    // The robots that left beyond the first 256 are summed up, not listed.
+    // Only the last 256 robots whose connection closed are kept; the others are summed up.
     EXPECT_EQ(summary["robots"].size(), 2u + 256u);
     EXPECT_GE(summary["unlistedRobots"]["count"].get<int>(), kStartAndLeave + 2 - 256);
     std::remove(summaryPath.c_str());

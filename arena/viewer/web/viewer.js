@@ -221,6 +221,9 @@
       robot.state === 'configuring' ? '' : robot.hitPoints.toFixed(1),
       String(robot.shots), String(robot.hits), robot.damageDealt.toFixed(2),
       robot.damageTaken.toFixed(2), robot.timeAlive.toFixed(1),
+      // Only the final snapshot ranks the robots.
+      typeof robot.score === 'number' ? robot.score.toFixed(2) : '',
+      typeof robot.rank === 'number' ? String(robot.rank) : '',
     ];
   }
 
@@ -290,11 +293,20 @@
     }
   }
 
+  /// " · NAME wins" or " · draw" when the snapshot names the winner; older ones do not.
+  function OutcomeText(snapshot) {
+    if (!('winner' in snapshot)) {
+      return '';
+    }
+    return snapshot.winner ? ` · ${snapshot.winner.name} wins` : ' · draw';
+  }
+
   function Show(snapshot) {
     pending = snapshot;
     clockLabel.textContent = ClockText(snapshot.time);
     overLabel.hidden = !snapshot.over;
-    overLabel.textContent = snapshot.over ? `Battle over: ${snapshot.over}` : '';
+    overLabel.textContent =
+      snapshot.over ? `Battle over: ${snapshot.over}${OutcomeText(snapshot)}` : '';
     UpdateScoreboard(snapshot);
     UpdateLayers(snapshot);
     RequestDraw();

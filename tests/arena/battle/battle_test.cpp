@@ -222,6 +222,64 @@ TEST_F(BattleTest, LeavingBeforeTheStartForgetsTheRobot) {
     EXPECT_EQ(battle.RunningCount(), 0);
 }
 
+TEST_F(BattleTest, EachRoundPutsTheOpenRobotsBackWithFullArmourAndScoresAddUp) {
+    const int shooter = Place(0.0, 0.0, 0.0);
+    const int target = Place(2.0, 0.0, kPi);
+    const int leaver = Place(-8.0, 5.0, 0.0);
+    Robot(shooter).Settings().gun.damage = 20.0;
+    battle.FireGun(shooter);
+    Run(0.5);
+    battle.RemoveRobot(leaver);
+    battle.EndRound("duration reached");
+    EXPECT_EQ(Robot(target).Stage(), RobotStage::Survived);
+    // Outlived the leaver (50) and dealt 20; the target outlived it too.
+    EXPECT_DOUBLE_EQ(Robot(shooter).Record().Score(), 70.0);
+
+    battle.BeginRound();
+    EXPECT_EQ(battle.Round(), 2);
+    EXPECT_FALSE(battle.IsOver());
+    EXPECT_DOUBLE_EQ(battle.RoundTime(), 0.0);
+    for (const int id : {shooter, target}) {
+        EXPECT_TRUE(Robot(id).IsRunning()) << id;
+        EXPECT_DOUBLE_EQ(Robot(id).HitPoints(), 50.0) << id;
+        EXPECT_DOUBLE_EQ(Robot(id).GunCharge(), 100.0) << id;
+        EXPECT_DOUBLE_EQ(Robot(id).Record().Score(), 0.0) << id;
+    }
+    // The departed robot stays off the field.
+    EXPECT_EQ(Robot(leaver).Stage(), RobotStage::Departed);
+    EXPECT_EQ(battle.RunningCount(), 2);
+    Run(0.2);
+    battle.RemoveRobot(target);
+    ASSERT_TRUE(battle.IsDecided());
+    const RoundResult& second = battle.EndRound("one robot left");
+    // Outlived the target (50) and stood last against one opponent (10).
+    EXPECT_DOUBLE_EQ(second.standings.Of(shooter)->score, 60.0);
+    EXPECT_EQ(second.standings.Of(leaver), nullptr) << "not on the field in this round";
+    EXPECT_EQ(battle.Rounds().size(), 2u);
+    EXPECT_DOUBLE_EQ(battle.Overall().Of(shooter)->score, 130.0);
+    EXPECT_DOUBLE_EQ(battle.Overall().Of(target)->score, 50.0);
+    EXPECT_EQ(battle.Overall().winnerId, shooter);
+    EXPECT_EQ(Robot(shooter).Totals().shots, 1);
+    EXPECT_NEAR(Robot(shooter).Totals().timeAlive, 0.7, 1e-9);
+}
+
+// Regression: a battle kept every robot that ever left the field, so connecting, starting and
+// leaving over and over grew it without bound, and the cap that stopped it locked robots out.
+TEST_F(BattleTest, OnlyTheLastDeparturesAreKeptAndTheRestAreSummedUp) {
+    const int first = Place(0.0, 0.0, 0.0);
+    Robot(first).Record().shots = 3;
+    Robot(first).Record().damageDealt = 7.0;
+    battle.RemoveRobot(first);
+    for (std::size_t i = 0; i < kMaxKeptGoneRobots; ++i) {
+        battle.RemoveRobot(Place(0.0, 0.0, 0.0));
+    }
+    EXPECT_EQ(battle.Find(first), nullptr);
+    EXPECT_EQ(battle.Robots().size(), kMaxKeptGoneRobots);
+    EXPECT_EQ(battle.Forgotten().count, 1);
+    EXPECT_EQ(battle.Forgotten().shots, 3);
+    EXPECT_DOUBLE_EQ(battle.Forgotten().score, 7.0);
+}
+
 TEST_F(BattleTest, SpawnPointsRepeatWithTheSeed) {
     Battle first(FieldSize{30.0, 20.0}, 42);
     Battle second(FieldSize{30.0, 20.0}, 42);

@@ -283,7 +283,8 @@ TEST_F(RobotRequestHandlerTest, ConfigurationEndsAtTheStart) {
 }
 
 // Regression: every start ever made counted toward the limit, so 254 quick cycles of connecting,
-// starting and leaving kept every later robot from starting for the rest of the battle.
+// starting and leaving kept every later robot from starting for the rest of the battle; later,
+// 1024 departures kept since the start did the same.
 TEST_F(RobotRequestHandlerTest, StartsAreLimitedByRobotsOnTheFieldNotByStartsEverMade) {
     std::vector<int> running;
     int left = 0;
@@ -311,7 +312,7 @@ TEST_F(RobotRequestHandlerTest, StartsAreLimitedByRobotsOnTheFieldNotByStartsEve
         {300, 0, ""},
         {300, kMaxRunningRobots, "The arena already runs its limit of 128 robots"},
         {301, kMaxRunningRobots - 1, ""},
-        {kMaxLeftRobots, 0, "The arena keeps its limit of 1024 robots that have left the field"},
+        {1100, 0, ""},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(std::to_string(each.left) + " left, " + std::to_string(each.running) +
@@ -330,6 +331,10 @@ TEST_F(RobotRequestHandlerTest, StartsAreLimitedByRobotsOnTheFieldNotByStartsEve
         EXPECT_EQ(ErrorText(reply), each.error);
         EXPECT_EQ(reply.outcome, each.error.empty() ? ReplyOutcome::Served : ReplyOutcome::Refused);
     }
+    // The departed beyond the last 256 are forgotten, their figures summed up; the fixture's
+    // robot and the refused one are still configuring.
+    EXPECT_EQ(battle.Robots().size(), 2 + kMaxKeptGoneRobots + running.size());
+    EXPECT_EQ(battle.Forgotten().count, 1100 - static_cast<int>(kMaxKeptGoneRobots));
 }
 
 TEST_F(RobotRequestHandlerTest, DestroyedRobotIsToldSoOnEveryRequest) {
