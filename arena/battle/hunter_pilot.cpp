@@ -10,7 +10,7 @@ namespace botarena {
 namespace {
 
 /// The distance it closes to and holds. [Units: field units]
-constexpr double kStandOff = 2.5;
+constexpr double kStandOff = 4.0;
 /// The engine speed grows by this much per unit of distance beyond the stand-off, and turns
 /// to reverse inside it. [Units: percent per field unit]
 constexpr double kSpeedPerUnit = 50.0;
@@ -27,9 +27,10 @@ RobotSettings HunterPilot::Settings() {
     // range, field of view, turning rate: twice the body's, so that the scanner holds a target
     // while the body turns the other way.
     settings.scanner = {12.0, 90.0, 360.0};
-    // 15 units per second, a reach of 5, 7 points every 0.8 s: nearly 9 points a second
-    // against a repair of 1.5.
-    settings.gun = {1.5, 5.0, 7.0, 1.6};
+    // 15 units per second, a reach of 5, 3 points a second (one shot at half charge, every
+    // second) against a repair of 1.5: a lone hunter wears a default robot down in under a
+    // minute when it keeps hitting.
+    settings.gun = {1.5, 5.0, 3.0, 2.0};
     settings.armour = 50.0;
     settings.repair = 1.0;
     return settings;

@@ -73,9 +73,9 @@ RobotSettings SniperPilot::Settings() {
     settings.engine = {4.0, 120.0}; // units per second, degrees per second
     // range, field of view, turning rate (well above the body's, to hold a target while it turns)
     settings.scanner = {20.0, 40.0, 300.0};
-    // 30 units per second, a reach of 16, 6 points every second: four times the repair of
+    // 30 units per second, a reach of 16, 4 points every 1.5 s: nearly twice the repair of
     // the robots it fights.
-    settings.gun = {3.0, 16.0, 6.0, 2.0};
+    settings.gun = {3.0, 16.0, 4.0, 3.0};
     settings.armour = 40.0;
     settings.repair = 1.0;
     return settings;
