@@ -1,7 +1,6 @@
 #include "arena/arena_options.h"
 
 #include <CLI/CLI.hpp>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -57,10 +56,8 @@ bool ParseSide(const std::string& text, double& side) {
     if (!IsPlainDecimal(text, true)) {
         return false;
     }
-    char* end = nullptr;
-    side = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(side) && side >= kMinFieldSide &&
-           side <= kMaxFieldSide;
+    side = std::strtod(text.c_str(), nullptr);
+    return side >= kMinFieldSide && side <= kMaxFieldSide;
 }
 
 } // namespace
@@ -82,8 +79,7 @@ std::optional<HttpPortChoice> ParseHttpPort(const std::string& text) {
     if (text == "off") {
         return HttpPortChoice{true, 0};
     }
-    if (text.empty() || text.size() > 5 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.size() > 5 || !IsPlainDecimal(text, false)) {
         return std::nullopt;
     }
     const int port = std::atoi(text.c_str());

@@ -26,6 +26,7 @@ using botpilot::Deadline;
 using botpilot::TcpSocket;
 
 using testing::ArenaUnderTest;
+using testing::FirstCellItem;
 
 TcpSocket ConnectRaw(std::uint16_t port) {
     TcpSocket socket;
@@ -273,14 +274,7 @@ TEST(ArenaServerTest, DrawingPortServesDrawItemsAndChecksItsInterfaceCode) {
     ArenaUnderTest arena({});
     botpilot::Connection drawing("Graphics", 1);
     drawing.Connect("127.0.0.1", arena.DrawingPort());
-    botpilot::Message item;
-    item.AddInt(1);
-    for (const double value : {-14.5, -9.5, 0.5, 0.5, 0.0}) {
-        item.AddDouble(value);
-    }
-    for (const std::int32_t value : {8, 101, 0, 0}) {
-        item.AddInt(value);
-    }
+    const botpilot::Message item = FirstCellItem();
     botpilot::Message reply = drawing.Exchange(2, item);
     EXPECT_EQ(reply.ReadString(), "");
 

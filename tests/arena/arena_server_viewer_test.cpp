@@ -20,6 +20,7 @@ namespace {
 using botpilot::Deadline;
 using testing::ArenaUnderTest;
 using testing::EventData;
+using testing::FirstCellItem;
 using testing::ReadStream;
 
 ArenaOptions WithViewer(int bots) {
@@ -94,14 +95,7 @@ TEST(ViewerServerTest, DrawingsShowAsLayersWhileTheirConnectionIsOpen) {
     {
         botpilot::Connection drawing("Graphics", 1);
         drawing.Connect("127.0.0.1", arena.DrawingPort());
-        botpilot::Message item;
-        item.AddInt(1);
-        for (const double value : {-14.5, -9.5, 0.5, 0.5, 0.0}) {
-            item.AddDouble(value);
-        }
-        for (const std::int32_t value : {8, 101, 0, 0}) {
-            item.AddInt(value);
-        }
+        const botpilot::Message item = FirstCellItem();
         EXPECT_EQ(drawing.Exchange(2, item).ReadString(), "");
 
         const nlohmann::json expected = {{{"connection", 1},

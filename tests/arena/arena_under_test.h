@@ -1,6 +1,7 @@
 #pragma once
 
 #include "arena/arena_server.h"
+#include "link/message.h"
 
 #include <asio.hpp>
 #include <chrono>
@@ -16,6 +17,20 @@ constexpr double kTestStallSeconds = 0.3;
 
 /// An arena on 127.0.0.1 with OS-chosen ports, its event loop on a thread of its own. The
 /// viewer is on (on an OS-chosen port) when the options ask for it.
+/// The client's first danger-map cell as a DrawItem payload: id 1 at (-14.5, -9.5), a unit
+/// square in red 101.
+inline botpilot::Message FirstCellItem() {
+    botpilot::Message item;
+    item.AddInt(1);
+    for (const double value : {-14.5, -9.5, 0.5, 0.5, 0.0}) {
+        item.AddDouble(value);
+    }
+    for (const std::int32_t value : {8, 101, 0, 0}) {
+        item.AddInt(value);
+    }
+    return item;
+}
+
 class ArenaUnderTest {
   public:
     explicit ArenaUnderTest(ArenaOptions options) : server(io, WithTestPorts(options), out, err) {
