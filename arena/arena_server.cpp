@@ -93,7 +93,7 @@ ArenaServer::~ArenaServer() {
 void ArenaServer::Start() {
     OpenPorts();
     if (options.httpPort) {
-        viewer = std::make_unique<ViewerServer>(hub);
+        viewer = std::make_unique<ViewerServer>(hub, ViewerLimits{}, &story);
         httpPort = viewer->Start(options.bind, *options.httpPort);
     }
     // Only once every port is open: an arena that cannot start leaves an earlier recording
@@ -203,6 +203,7 @@ void ArenaServer::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) 
     record->id = nextConnectionId++;
     record->kind = kind;
     record->peer = peerText;
+    record->peerAddress = error ? "" : peer.address().to_string();
     records.push_back(record);
 
     ClientSession::Hooks hooks;
@@ -217,12 +218,28 @@ void ArenaServer::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) 
 std::unique_ptr<RequestHandler> ArenaServer::MakeHandler(ClientSession& session) {
     const ConnectionRecord& record = session.Record();
     if (record.kind == ConnectionKind::Drawing) {
-        board.AddLayer(record.id, record.clientName);
+        board.AddLayer(record.id, record.clientName, DrawingRobot(record));
         return std::make_unique<DrawingRequestHandler>(board, record.id);
     }
     const int robotId = battle.AddRobot(false).Id();
     session.Record().robotId = robotId;
     return std::make_unique<RobotRequestHandler>(battle, robotId, log, record.id);
+}
+
+int ArenaServer::DrawingRobot(const ConnectionRecord& drawing) const {
+    // Nothing on the wire says whose a drawing is; a client draws from the machine it drives
+    // its robot from, which names the robot when only one is driven from there.
+    int found = 0;
+    for (const auto& record : records) {
+        if (record->open && record->kind == ConnectionKind::Robot && record->robotId != 0 &&
+            !drawing.peerAddress.empty() && record->peerAddress == drawing.peerAddress) {
+            if (found != 0) {
+                return 0;
+            }
+            found = record->robotId;
+        }
+    }
+    return found;
 }
 
 void ArenaServer::OnClosed(ClientSession& session) {
@@ -285,7 +302,10 @@ void ArenaServer::OnStep(const std::error_code& error) {
         for (const std::unique_ptr<OpponentPilot>& pilot : pilots) {
             pilot->Update(battle);
         }
-        LogEvents(battle.Step(options.stepSeconds));
+        const std::vector<BattleEvent> events = battle.Step(options.stepSeconds);
+        board.SetClock(battle.Time());
+        LogEvents(events);
+        KeepForSnapshot(events);
         if (battle.Time() + 1e-9 >= nextStatusSecond) {
             LogStatus();
             ++nextStatusSecond;
@@ -315,6 +335,20 @@ void ArenaServer::LogEvents(const std::vector<BattleEvent>& events) {
             text << "destroyed: robot " << event.targetId << " by robot " << event.shooterId;
         }
         log.Line(text.str());
+    }
+}
+
+void ArenaServer::KeepForSnapshot(const std::vector<BattleEvent>& events) {
+    if (!viewer && !recorder) {
+        return;
+    }
+    for (const BattleEvent& event : events) {
+        // Hundreds of robots all hit at once would only make one snapshot huge; the hit
+        // points in it still tell the rest.
+        if (pendingEvents.size() >= kMaxEventsPerSnapshot) {
+            return;
+        }
+        pendingEvents.push_back({battle.Time(), event});
     }
 }
 
@@ -440,9 +474,13 @@ void ArenaServer::PublishSnapshot(const std::string& over) {
     while (nextSnapshotTime <= battle.Time() + 1e-9) {
         nextSnapshotTime += kSnapshotSeconds;
     }
-    nlohmann::json snapshot = SnapshotJson(battle, board);
+    nlohmann::json snapshot = SnapshotJson(battle, board, pendingEvents);
+    pendingEvents.clear();
     if (!over.empty()) {
         snapshot["over"] = over;
+    }
+    if (viewer) {
+        story.Add(snapshot);
     }
     // Names are whatever bytes the clients sent; the viewer needs UTF-8.
     std::string text = snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -7,7 +7,9 @@
 #include "arena/client_session.h"
 #include "arena/connection_record.h"
 #include "arena/protocol/event_log.h"
+#include "arena/viewer/battle_story.h"
 #include "arena/viewer/recording.h"
+#include "arena/viewer/snapshot.h"
 #include "arena/viewer/snapshot_hub.h"
 #include "arena/viewer/viewer_server.h"
 
@@ -72,6 +74,10 @@ class ArenaServer {
     /// A signal ends the battle, or during the grace after it, the grace.
     void WaitForSignal();
     void LogEvents(const std::vector<BattleEvent>& events);
+    /// Keeps the step's events for the next snapshot.
+    void KeepForSnapshot(const std::vector<BattleEvent>& events);
+    /// The robot a drawing connection draws for; 0 when the arena cannot tell.
+    int DrawingRobot(const ConnectionRecord& drawing) const;
     void LogStatus();
     void WriteSummary(const std::string& reason);
     /// Hands the world's snapshot to the viewer and the recording; `over` names how the battle
@@ -93,6 +99,8 @@ class ArenaServer {
     asio::steady_timer::time_point nextStep;
 
     SnapshotHub hub;
+    BattleStory story;
+    std::vector<TimedBattleEvent> pendingEvents;
     std::unique_ptr<ViewerServer> viewer;
     std::unique_ptr<RecordingWriter> recorder;
     std::uint16_t httpPort = 0;

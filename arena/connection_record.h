@@ -19,9 +19,10 @@ inline const char* KindName(ConnectionKind kind) {
 struct ConnectionRecord {
     int id = 0;
     ConnectionKind kind = ConnectionKind::Robot;
-    std::string peer;       ///< address:port of the client
-    std::string clientName; ///< from the handshake, once accepted
-    int robotId = 0;        ///< the robot it drives; 0 for none
+    std::string peer;        ///< address:port of the client
+    std::string peerAddress; ///< the client's address alone
+    std::string clientName;  ///< from the handshake, once accepted
+    int robotId = 0;         ///< the robot it drives; 0 for none
     std::uint64_t requestsServed = 0;
     std::uint64_t refusedRequests = 0;
     /// Requests that broke the protocol, plus 1 when the connection was closed for it.

@@ -11,10 +11,10 @@ bool DrawingBoard::FitsTheField(const DrawnCell& cell) const {
            cell.halfHeight <= field.height;
 }
 
-void DrawingBoard::AddLayer(int connectionId, const std::string& clientName) {
+void DrawingBoard::AddLayer(int connectionId, const std::string& clientName, int robotId) {
     DrawingLayer& layer = layers[connectionId];
     cellCount -= layer.cells.size();
-    layer = DrawingLayer{connectionId, clientName, {}};
+    layer = DrawingLayer{connectionId, clientName, {}, robotId};
 }
 
 void DrawingBoard::RemoveLayer(int connectionId) {
@@ -30,16 +30,19 @@ bool DrawingBoard::PutCell(int connectionId, std::int32_t itemId, const DrawnCel
     if (found == layers.end()) {
         return false;
     }
-    std::map<std::int32_t, DrawnCell>& cells = found->second.cells;
+    DrawingLayer& layer = found->second;
+    std::map<std::int32_t, DrawnCell>& cells = layer.cells;
     const auto drawn = cells.find(itemId);
     if (drawn != cells.end()) {
         drawn->second = cell;
+        layer.lastDrawn = now;
         return true;
     }
     if (cells.size() >= kMaxCellsPerLayer || cellCount >= kMaxCellsOnBoard) {
         return false;
     }
     cells.emplace(itemId, cell);
+    layer.lastDrawn = now;
     ++cellCount;
     return true;
 }

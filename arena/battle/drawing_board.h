@@ -36,6 +36,12 @@ struct DrawingLayer {
     int connectionId = 0;
     std::string clientName; ///< from the connection's handshake
     std::map<std::int32_t, DrawnCell> cells;
+    /// The robot whose client draws this, as far as the arena can tell; 0 when unknown.
+    int robotId = 0;
+    /// When the connection last drew a cell, on the board's clock; below 0 before its first.
+    /// A client that stops drawing sends nothing more, so the viewer fades a layer that has
+    /// gone quiet. [Units: s of battle time]
+    double lastDrawn = -1.0;
 };
 
 /// The drawings of the open drawing connections, one layer each, for the viewer. A layer
@@ -50,13 +56,17 @@ class DrawingBoard {
     /// nothing and only costs every viewer its numbers.
     bool FitsTheField(const DrawnCell& cell) const;
 
-    /// An empty layer for a newly accepted drawing connection.
-    void AddLayer(int connectionId, const std::string& clientName);
+    /// An empty layer for a newly accepted drawing connection, drawn for robot `robotId` (0
+    /// when unknown).
+    void AddLayer(int connectionId, const std::string& clientName, int robotId = 0);
     /// Forgets the layer of a connection that closed; nothing when it has none.
     void RemoveLayer(int connectionId);
     /// Puts the cell under its item id. False, and nothing changed, when the connection has no
     /// layer, or when a new id would take the layer or the board over its limit.
     bool PutCell(int connectionId, std::int32_t itemId, const DrawnCell& cell);
+
+    /// Cells put from now on are stamped with `time`. [Units: s of battle time]
+    void SetClock(double time) { now = time; }
 
     /// By connection id.
     const std::map<int, DrawingLayer>& Layers() const { return layers; }
@@ -66,6 +76,7 @@ class DrawingBoard {
     FieldSize field;
     std::map<int, DrawingLayer> layers;
     std::size_t cellCount = 0;
+    double now = 0.0;
 };
 
 } // namespace botarena

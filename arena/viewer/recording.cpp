@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace botarena {
 
@@ -38,11 +40,11 @@ nlohmann::json ParseLine(const std::string& line) {
         });
 }
 
-/// The time of one recorded line; throws RecordingError naming the line otherwise. A line
-/// that may be cut short (the last one, with no line break after it) and ends before its
+/// One recorded line, a snapshot with a time; throws RecordingError naming the line otherwise. A
+/// line that may be cut short (the last one, with no line break after it) and ends before its
 /// JSON does gives nothing instead.
-std::optional<double> CheckedTime(const std::string& path, std::size_t lineNumber,
-                                  const std::string& line, bool mayBeCut) {
+std::optional<nlohmann::json> CheckedSnapshot(const std::string& path, std::size_t lineNumber,
+                                              const std::string& line, bool mayBeCut) {
     const std::string where = "Recording " + path + " line " + std::to_string(lineNumber);
     nlohmann::json snapshot;
     try {
@@ -62,7 +64,86 @@ std::optional<double> CheckedTime(const std::string& path, std::size_t lineNumbe
         !std::isfinite(time->get<double>())) {
         throw RecordingError(where + " is not a snapshot: it has no time");
     }
-    return time->get<double>();
+    return snapshot;
+}
+
+/// An unnamed file for the expanded text of a compressed recording, in $TMPDIR or /tmp.
+int OpenScratchFile(const std::string& path) {
+    const char* folder = std::getenv("TMPDIR");
+    const std::string directory = folder && *folder ? folder : "/tmp";
+    int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        // Not every file system has unnamed files: a named one, unlinked at once, does as well.
+        std::string name = directory + "/botarena-replay-XXXXXX";
+        descriptor = ::mkstemp(name.data());
+        if (descriptor >= 0) {
+            ::unlink(name.c_str());
+        }
+    }
+    if (descriptor < 0) {
+        throw RecordingError("Cannot expand the recording " + path + ": no temporary file in " +
+                             directory + ": " + std::strerror(errno));
+    }
+    return descriptor;
+}
+
+/// Expands the gzip text of `compressed` into an unnamed file. What a cut-short recording holds
+/// up to its cut is kept: indexing then leaves out its last, unfinished line.
+std::shared_ptr<RecordingFile> Expand(const std::string& path, RecordingFile& compressed) {
+    auto expanded = std::make_shared<RecordingFile>(OpenScratchFile(path), path);
+    z_stream stream{};
+    if (inflateInit2(&stream, 15 + 32) != Z_OK) {
+        throw RecordingError("Cannot expand the recording " + path);
+    }
+    std::vector<unsigned char> in(kLoadBlockBytes);
+    std::vector<unsigned char> out(4 * kLoadBlockBytes);
+    std::uint64_t readAt = 0;
+    std::uint64_t written = 0;
+    bool end = false;
+    try {
+        while (!end) {
+            const std::size_t got =
+                compressed.Read(readAt, reinterpret_cast<char*>(in.data()), in.size());
+            if (got == 0) {
+                break;
+            }
+            readAt += got;
+            stream.next_in = in.data();
+            stream.avail_in = static_cast<uInt>(got);
+            while (stream.avail_in > 0) {
+                stream.next_out = out.data();
+                stream.avail_out = static_cast<uInt>(out.size());
+                const int status = inflate(&stream, Z_NO_FLUSH);
+                if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+                    throw RecordingError("Recording " + path + " is not a gzip text: " +
+                                         (stream.msg ? stream.msg : "damaged"));
+                }
+                const std::size_t produced = out.size() - stream.avail_out;
+                if (written + produced > kMaxExpandedRecordingBytes) {
+                    throw RecordingError("Recording " + path + " expands beyond " +
+                                         std::to_string(kMaxExpandedRecordingBytes >> 30) + " GiB");
+                }
+                expanded->Write(written, reinterpret_cast<const char*>(out.data()), produced);
+                written += produced;
+                if (status == Z_STREAM_END) {
+                    // Compressed pieces may follow one another; anything else ends it.
+                    if (stream.avail_in < 2 || stream.next_in[0] != 0x1f ||
+                        stream.next_in[1] != 0x8b) {
+                        end = true;
+                        break;
+                    }
+                    inflateReset(&stream);
+                } else if (status == Z_BUF_ERROR && produced == 0) {
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        inflateEnd(&stream);
+        throw;
+    }
+    inflateEnd(&stream);
+    return expanded;
 }
 
 } // namespace
@@ -84,6 +165,30 @@ RecordingFile::~RecordingFile() {
     ::close(descriptor);
 }
 
+std::unique_ptr<RecordingFile> RecordingFile::Duplicate() const {
+    const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        throw RecordingError("Cannot read the recording " + path + ": " + std::strerror(errno));
+    }
+    return std::make_unique<RecordingFile>(copy, path);
+}
+
+void RecordingFile::Write(std::uint64_t offset, const char* from, std::size_t length) {
+    std::size_t put = 0;
+    while (put < length) {
+        const ssize_t wrote =
+            ::pwrite(descriptor, from + put, length - put, static_cast<off_t>(offset + put));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            throw RecordingError("Cannot expand the recording " + path + ": " +
+                                 std::strerror(errno));
+        }
+        put += static_cast<std::size_t>(wrote);
+    }
+}
+
 std::size_t RecordingFile::Read(std::uint64_t offset, char* into, std::size_t length) {
     std::size_t got = 0;
     while (got < length) {
@@ -103,33 +208,67 @@ std::size_t RecordingFile::Read(std::uint64_t offset, char* into, std::size_t le
     return got;
 }
 
-RecordingWriter::RecordingWriter(const std::string& path) : path(path), file(path) {
-    if (!file) {
+bool IsCompressedRecordingPath(const std::string& path) {
+    return path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+}
+
+RecordingWriter::RecordingWriter(const std::string& path) : path(path) {
+    // Level 1: a battle's snapshots repeat themselves so much that it still writes a tenth of
+    // the bytes, at a small cost to the arena's loop, which does the writing.
+    const char* mode = IsCompressedRecordingPath(path) ? "wb1" : "wbT";
+    gzFile opened = gzopen(path.c_str(), mode);
+    if (!opened) {
         throw RecordingError("Cannot write the recording to " + path);
     }
+    gzbuffer(opened, 128 * 1024);
+    file = opened;
+}
+
+RecordingWriter::~RecordingWriter() {
+    Close();
 }
 
 bool RecordingWriter::Write(const std::string& snapshot) {
-    if (failed || !file.is_open()) {
+    if (failed || !file) {
         return false;
     }
-    file << snapshot << '\n';
-    failed = !file;
+    gzFile out = static_cast<gzFile>(file);
+    const bool wrote =
+        snapshot.empty() || gzwrite(out, snapshot.data(), static_cast<unsigned>(snapshot.size())) ==
+                                static_cast<int>(snapshot.size());
+    failed = !wrote || gzputc(out, '\n') != '\n';
     return !failed;
 }
 
 bool RecordingWriter::Close() {
-    if (file.is_open()) {
-        file.close();
-        failed = failed || !file;
+    if (file) {
+        failed = gzclose(static_cast<gzFile>(file)) != Z_OK || failed;
+        file = nullptr;
     }
     return !failed;
+}
+
+std::unique_ptr<RecordingFile> Recording::Open() const {
+    return expanded ? expanded->Duplicate() : std::make_unique<RecordingFile>(path);
 }
 
 Recording Recording::Load(const std::string& path) {
     RecordingFile file(path);
     Recording recording;
     recording.path = path;
+    unsigned char magic[2] = {0, 0};
+    if (file.Read(0, reinterpret_cast<char*>(magic), 2) == 2 && magic[0] == 0x1f &&
+        magic[1] == 0x8b) {
+        recording.expanded = Expand(path, file);
+        recording.Index(*recording.expanded);
+    } else {
+        recording.Index(file);
+    }
+    return recording;
+}
+
+void Recording::Index(RecordingFile& file) {
+    Recording& recording = *this;
     std::string line;
     std::uint64_t lineStart = 0;
     std::uint64_t position = 0;
@@ -146,7 +285,10 @@ Recording Recording::Load(const std::string& path) {
             }
             // The writer ends every snapshot with a line break: only the last line can lack it,
             // when the recording was cut short (a full disk, a killed arena).
-            const std::optional<double> time = CheckedTime(path, lineNumber, line, !terminated);
+            const std::optional<nlohmann::json> snapshot =
+                CheckedSnapshot(path, lineNumber, line, !terminated);
+            const std::optional<double> time =
+                snapshot ? std::optional<double>(snapshot->at("time").get<double>()) : std::nullopt;
             if (!time) {
                 recording.warning = "Recording " + path + " line " + std::to_string(lineNumber) +
                                     " is cut short; it is left out";
@@ -155,6 +297,7 @@ Recording Recording::Load(const std::string& path) {
                                      " goes back in time to " + std::to_string(*time) + " s");
             } else {
                 recording.frames.push_back({lineStart, length, *time});
+                recording.story->Add(*snapshot);
             }
         }
         line.clear();
@@ -190,7 +333,6 @@ Recording Recording::Load(const std::string& path) {
     if (recording.frames.empty()) {
         throw RecordingError("Recording " + path + " holds no snapshot");
     }
-    return recording;
 }
 
 std::size_t Recording::FrameAt(double time) const {

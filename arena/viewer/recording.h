@@ -1,8 +1,10 @@
 #pragma once
 
+#include "arena/viewer/battle_story.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,6 +17,9 @@ constexpr std::size_t kMaxRecordingLineBytes = 16u * 1024u * 1024u;
 /// Recordings of more snapshots than this are refused: 55 hours at 20 a second, an index of
 /// about 100 MB.
 constexpr std::size_t kMaxRecordingFrames = 4'000'000;
+/// A compressed recording is expanded into a temporary file of at most this size; a larger one
+/// is refused rather than filling the disk. [Units: bytes]
+constexpr std::uint64_t kMaxExpandedRecordingBytes = 8ull * 1024u * 1024u * 1024u;
 /// A recording line whose arrays and objects nest deeper than this is refused: a snapshot needs
 /// five levels, and a deeper text would only cost stack when it is written out again.
 constexpr int kMaxRecordingDepth = 16;
@@ -40,17 +45,32 @@ class RecordingFile {
     /// Reads up to `length` bytes at `offset` into `into`; fewer only at the end of the file.
     /// Throws RecordingError when the file cannot be read.
     std::size_t Read(std::uint64_t offset, char* into, std::size_t length);
+    /// Writes all `length` bytes at `offset`; throws RecordingError when it cannot (a full disk).
+    void Write(std::uint64_t offset, const char* from, std::size_t length);
+    /// A handle of its own on the same open file, which may have no name (an expanded
+    /// recording). Throws RecordingError when no handle is left.
+    std::unique_ptr<RecordingFile> Duplicate() const;
+    /// Takes `descriptor` over; `path` names the file in error texts.
+    RecordingFile(int descriptor, std::string path)
+        : path(std::move(path)), descriptor(descriptor) {}
 
   private:
     std::string path;
     int descriptor = -1;
 };
 
-/// Writes snapshots as JSON lines, one a line, for `botarena --replay`.
+/// Whether `path` names a recording written compressed (its name ends in ".gz").
+bool IsCompressedRecordingPath(const std::string& path);
+
+/// Writes snapshots as JSON lines, one a line, for `botarena --replay`; gzip-compressed when the
+/// file's name ends in ".gz" (a battle with drawings writes a tenth of the bytes).
 class RecordingWriter {
   public:
     /// Creates or empties the file; throws RecordingError when it cannot.
     explicit RecordingWriter(const std::string& path);
+    ~RecordingWriter();
+    RecordingWriter(const RecordingWriter&) = delete;
+    RecordingWriter& operator=(const RecordingWriter&) = delete;
 
     /// Appends one snapshot, a JSON text without line breaks. False once any write failed.
     bool Write(const std::string& snapshot);
@@ -60,12 +80,14 @@ class RecordingWriter {
 
   private:
     std::string path;
-    std::ofstream file;
+    void* file = nullptr; ///< zlib's gzFile, which writes plain text just as well
     bool failed = false;
 };
 
 /// A recording opened for replay: an index of its snapshots, read from the file on demand so
-/// that a long battle is not held in memory. Every line is checked once when it is loaded.
+/// that a long battle is not held in memory. Every line is checked once when it is loaded, and
+/// told to the recording's story. A compressed recording (gzip, whatever its name) is expanded
+/// into a temporary file that has no name and goes when the recording does.
 class Recording {
   public:
     /// Reads and checks the whole file: every non-empty line a JSON object with a finite
@@ -75,6 +97,11 @@ class Recording {
     static Recording Load(const std::string& path);
 
     const std::string& Path() const { return path; }
+    /// A reader's own handle on the recording's text. Throws RecordingError when it cannot be
+    /// opened.
+    std::unique_ptr<RecordingFile> Open() const;
+    /// How the recorded battle went.
+    const BattleStory& Story() const { return *story; }
     /// What loading forgave, a cut last line, for the user to see; empty when nothing.
     const std::string& Warning() const { return warning; }
     /// At least 1.
@@ -94,9 +121,15 @@ class Recording {
         double time = 0.0;        ///< [Units: s]
     };
 
+    /// Indexes the text in `file`, which stands for the recording at `path`.
+    void Index(RecordingFile& file);
+
     std::string path;
     std::string warning;
     std::vector<Frame> frames;
+    std::shared_ptr<BattleStory> story = std::make_shared<BattleStory>();
+    /// The text of a compressed recording, expanded; nothing for a plain one.
+    std::shared_ptr<RecordingFile> expanded;
 };
 
 } // namespace botarena

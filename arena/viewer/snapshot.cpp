@@ -28,18 +28,40 @@ nlohmann::json RobotEntry(const ArenaRobot& robot) {
     return entry;
 }
 
-nlohmann::json LayerJson(const DrawingLayer& layer) {
+nlohmann::json LayerJson(const Battle& battle, const DrawingLayer& layer) {
     nlohmann::json cells = nlohmann::json::array();
     for (const auto& [id, cell] : layer.cells) {
         cells.push_back({Fine(cell.x), Fine(cell.y), Fine(cell.halfWidth), Fine(cell.halfHeight),
                          cell.red, cell.green, cell.blue});
     }
-    return {{"connection", layer.connectionId}, {"client", layer.clientName}, {"cells", cells}};
+    nlohmann::json entry = {{"connection", layer.connectionId}, {"client", layer.clientName}};
+    if (const ArenaRobot* robot = battle.Find(layer.robotId)) {
+        entry["robot"] = {{"id", robot->Id()}, {"name", robot->Identity().name}};
+    }
+    if (layer.lastDrawn >= 0.0) {
+        entry["lastDrawn"] = Fine(layer.lastDrawn);
+    }
+    entry["cells"] = std::move(cells);
+    return entry;
+}
+
+nlohmann::json EventJson(const TimedBattleEvent& timed) {
+    const BattleEvent& event = timed.event;
+    nlohmann::json entry = {{"time", Fine(timed.time)},
+                            {"kind", event.kind == BattleEvent::Kind::Hit ? "hit" : "destroyed"},
+                            {"robot", event.targetId},
+                            {"by", event.shooterId}};
+    if (event.kind == BattleEvent::Kind::Hit) {
+        entry["damage"] = std::round(event.damage * 1e3) / 1e3;
+        entry["hitPoints"] = std::round(event.hitPoints * 1e3) / 1e3;
+    }
+    return entry;
 }
 
 } // namespace
 
-nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board) {
+nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board,
+                            const std::vector<TimedBattleEvent>& events) {
     nlohmann::json robots = nlohmann::json::array();
     for (const auto& [id, robot] : battle.Robots()) {
         robots.push_back(RobotEntry(robot));
@@ -58,7 +80,7 @@ nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board) {
     }
     nlohmann::json drawings = nlohmann::json::array();
     for (const auto& [id, layer] : board.Layers()) {
-        drawings.push_back(LayerJson(layer));
+        drawings.push_back(LayerJson(battle, layer));
     }
     nlohmann::json snapshot = {
         // Whole microseconds: the sum of many steps carries rounding noise in its last digits.
@@ -68,6 +90,12 @@ nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board) {
         {"shells", std::move(shells)},
         {"drawings", std::move(drawings)},
     };
+    if (!events.empty()) {
+        nlohmann::json& list = snapshot["events"] = nlohmann::json::array();
+        for (const TimedBattleEvent& event : events) {
+            list.push_back(EventJson(event));
+        }
+    }
     if (battle.Round() > 1) {
         snapshot["round"] = battle.Round();
     }

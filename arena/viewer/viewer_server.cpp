@@ -101,8 +101,10 @@ struct ViewerServer::Impl {
         Impl& owner;
     };
 
-    Impl(SnapshotHub* hub, const Recording* recording, ViewerLimits limits)
-        : hub(hub), recording(recording), limits(limits), server(RequestLimitsOf(limits)) {}
+    Impl(SnapshotHub* hub, const Recording* recording, const BattleStory* story,
+         ViewerLimits limits)
+        : hub(hub), recording(recording), story(story), limits(limits),
+          server(RequestLimitsOf(limits)) {}
 
     static RequestLimits RequestLimitsOf(const ViewerLimits& limits) {
         RequestLimits request;
@@ -128,6 +130,7 @@ struct ViewerServer::Impl {
 
     SnapshotHub* hub;           ///< live, or nothing
     const Recording* recording; ///< replay, or nothing
+    const BattleStory* story;   ///< of the battle or the recording, or nothing
     ViewerLimits limits;
     GuardedHttpServer server;
     std::thread listener;
@@ -189,6 +192,14 @@ void ViewerServer::Impl::Route() {
     server.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
         ServeEvents(request, response);
     });
+    server.Get("/story", [this](const httplib::Request&, httplib::Response& response) {
+        if (!story) {
+            SetPlainError(response, 404, "This viewer tells no story");
+            return;
+        }
+        const std::shared_ptr<const std::string> text = story->Text();
+        response.set_content(*text, "application/json");
+    });
 }
 
 void ViewerServer::Impl::ServeAsset(const WebAsset& asset, httplib::Response& response) const {
@@ -224,8 +235,8 @@ void ViewerServer::Impl::ServeFrame(const httplib::Request& request,
         return;
     }
     try {
-        RecordingFile file(recording->Path());
-        response.set_content(recording->ReadFrame(file, recording->FrameAt(time.value_or(0.0))),
+        const std::unique_ptr<RecordingFile> file = recording->Open();
+        response.set_content(recording->ReadFrame(*file, recording->FrameAt(time.value_or(0.0))),
                              "application/json");
     } catch (const RecordingError& error) {
         SetPlainError(response, 500, error.what());
@@ -256,7 +267,7 @@ void ViewerServer::Impl::ServeEvents(const httplib::Request& request, httplib::R
         return;
     }
     try {
-        file = std::make_unique<RecordingFile>(recording->Path());
+        file = recording->Open();
     } catch (const RecordingError& error) {
         SetPlainError(response, 500, error.what());
         return;
@@ -386,13 +397,13 @@ bool ViewerServer::Impl::SleepUntil(Clock::time_point due) {
     return !stopSignal.wait_until(lock, due, [this] { return Stopping(); });
 }
 
-ViewerServer::ViewerServer(SnapshotHub& hub, ViewerLimits limits)
-    : impl(std::make_unique<Impl>(&hub, nullptr, limits)) {
+ViewerServer::ViewerServer(SnapshotHub& hub, ViewerLimits limits, const BattleStory* story)
+    : impl(std::make_unique<Impl>(&hub, nullptr, story, limits)) {
     impl->Route();
 }
 
 ViewerServer::ViewerServer(const Recording& recording, ViewerLimits limits)
-    : impl(std::make_unique<Impl>(nullptr, &recording, limits)) {
+    : impl(std::make_unique<Impl>(nullptr, &recording, &recording.Story(), limits)) {
     impl->Route();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arena/viewer/battle_story.h"
 #include "arena/viewer/recording.h"
 #include "arena/viewer/snapshot_hub.h"
 
@@ -44,10 +45,14 @@ struct ViewerLimits {
 ///                                    ?time=S (default its start) at ?speed=X (0.1 to 16,
 ///                                    default 1) in its own time, then an "end" event
 ///   GET /frame                       live: the newest snapshot; replay: the one at ?time=S
+///   GET /story                       how the battle went (BattleStory): live, so far; replay,
+///                                    the whole recording. 404 when the viewer has none
 class ViewerServer {
   public:
-    /// Live: streams what is published to `hub`, which must outlive the server.
-    explicit ViewerServer(SnapshotHub& hub, ViewerLimits limits = {});
+    /// Live: streams what is published to `hub`, and tells `story` (when given); both must
+    /// outlive the server.
+    explicit ViewerServer(SnapshotHub& hub, ViewerLimits limits = {},
+                          const BattleStory* story = nullptr);
     /// Replay: streams `recording`, which must outlive the server.
     explicit ViewerServer(const Recording& recording, ViewerLimits limits = {});
     /// Stops.

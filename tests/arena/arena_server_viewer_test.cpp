@@ -84,28 +84,41 @@ TEST(ViewerServerTest, ServesThePageItsInfoAndLiveSnapshotsAtTwentyASecond) {
     EXPECT_GE(took, 0.5);
 }
 
-TEST(ViewerServerTest, DrawingsShowAsLayersWhileTheirConnectionIsOpen) {
+TEST(ViewerServerTest, DrawingsShowAsLayersOfTheirRobotWhileTheirConnectionIsOpen) {
     ArenaUnderTest arena(WithViewer(0));
     httplib::Client client("127.0.0.1", arena.HttpPort());
+    // When the layer was last drawn depends on the battle's pace; that it is there does not.
+    nlohmann::json lastDrawn;
     auto drawings = [&] {
         const httplib::Result frame = client.Get("/frame");
-        return frame && frame->status == 200 ? nlohmann::json::parse(frame->body).at("drawings")
-                                             : nlohmann::json();
+        nlohmann::json layers = frame && frame->status == 200
+                                    ? nlohmann::json::parse(frame->body).at("drawings")
+                                    : nlohmann::json();
+        for (nlohmann::json& layer : layers) {
+            lastDrawn = layer["lastDrawn"];
+            layer.erase("lastDrawn");
+        }
+        return layers;
     };
     {
+        // The robot driven from the drawing's machine names the layer.
+        botpilot::Connection robot("Controller", 4);
+        robot.Connect("127.0.0.1", arena.RobotPort());
         botpilot::Connection drawing("Graphics", 1);
         drawing.Connect("127.0.0.1", arena.DrawingPort());
         const botpilot::Message item = FirstCellItem();
         EXPECT_EQ(drawing.Exchange(2, item).ReadString(), "");
 
-        const nlohmann::json expected = {{{"connection", 1},
+        const nlohmann::json expected = {{{"connection", 2},
                                           {"client", "Graphics"},
+                                          {"robot", {{"id", 1}, {"name", "Nolix"}}},
                                           {"cells", {{-14.5, -9.5, 0.5, 0.5, 101, 0, 0}}}}};
         const Deadline deadline = Deadline::After(10.0);
         while (drawings() != expected && !deadline.Expired()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         EXPECT_EQ(drawings(), expected);
+        EXPECT_TRUE(lastDrawn.is_number()) << lastDrawn;
     }
     const Deadline deadline = Deadline::After(10.0);
     while (drawings() != nlohmann::json::array() && !deadline.Expired()) {

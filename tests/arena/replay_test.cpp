@@ -37,7 +37,7 @@ std::string LastEvent(const std::string& stream, const std::string& name, std::s
 /// replayed over HTTP: the replay ends on the figures the battle's own summary gives.
 TEST(ReplayTest, RecordedBattleReplaysToTheSameFinalScoreboard) {
     const std::string base = ::testing::TempDir() + "replay_" + std::to_string(getpid());
-    const std::string recordingPath = base + ".jsonl";
+    const std::string recordingPath = base + ".jsonl.gz";
     const std::string summaryPath = base + "_summary.json";
     {
         testing::ArenaProcess arena({BOTARENA_PATH, "--port", "0", "--http", "off", "--bots", "3",
@@ -81,8 +81,10 @@ TEST(ReplayTest, RecordedBattleReplaysToTheSameFinalScoreboard) {
     // The drawing connection opened after the start: the frame at 1 s holds its cell.
     const httplib::Result middle = client.Get("/frame?time=1");
     ASSERT_TRUE(middle);
-    const nlohmann::json middleFrame = nlohmann::json::parse(middle->body);
+    nlohmann::json middleFrame = nlohmann::json::parse(middle->body);
     EXPECT_EQ(middleFrame.at("time"), 1.0);
+    EXPECT_LE(middleFrame.at("drawings").at(0).at("lastDrawn"), 1.0);
+    middleFrame.at("drawings").at(0).erase("lastDrawn");
     EXPECT_EQ(middleFrame.at("drawings"),
               nlohmann::json({{{"connection", 1},
                                {"client", "Graphics"},
@@ -117,6 +119,26 @@ TEST(ReplayTest, RecordedBattleReplaysToTheSameFinalScoreboard) {
              {"hitPoints", "damageDealt", "damageTaken", "timeAlive", "distance"}) {
             EXPECT_NEAR(shown.at(key).get<double>(), final.at(key).get<double>(), 5e-4) << key;
         }
+    }
+    // The story tells every hit the scoreboard counts, and ends each robot's hit points where
+    // the battle left them.
+    const httplib::Result told = client.Get("/story");
+    ASSERT_TRUE(told);
+    const nlohmann::json story = nlohmann::json::parse(told->body);
+    int hitsTold = 0;
+    for (const nlohmann::json& event : story.at("events")) {
+        hitsTold += event.at("kind") == "hit" && event.contains("by") ? 1 : 0;
+    }
+    int hitsCounted = 0;
+    for (const nlohmann::json& final : summary.at("robots")) {
+        hitsCounted += final.at("hits").get<int>();
+    }
+    EXPECT_EQ(hitsTold, hitsCounted);
+    ASSERT_EQ(story.at("robots").size(), summary.at("robots").size());
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        const nlohmann::json& points = story.at("robots").at(i).at("points");
+        EXPECT_NEAR(points.back().at(1).get<double>(),
+                    summary.at("robots").at(i).at("hitPoints").get<double>(), 5e-3);
     }
     // Speeds out of range and times that are not numbers are refused.
     for (const char* path : {"/events?speed=0", "/events?speed=100", "/events?time=x",

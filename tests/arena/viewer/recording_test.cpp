@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,30 +24,57 @@ class ScratchFile {
     std::string path;
 };
 
-TEST(RecordingTest, WrittenSnapshotsAreReadBackByTime) {
-    ScratchFile file("round_trip.jsonl");
-    RecordingWriter writer(file.path);
-    for (const char* snapshot :
-         {R"({"time":0.0,"robots":[]})", R"({"time":0.05,"n":1})", R"({"time":0.1, "n": 2})"}) {
-        EXPECT_TRUE(writer.Write(snapshot));
-    }
-    EXPECT_TRUE(writer.Close());
+TEST(RecordingTest, WrittenSnapshotsAreReadBackByTimePlainOrCompressed) {
+    for (const char* name : {"round_trip.jsonl", "round_trip.jsonl.gz"}) {
+        ScratchFile file(name);
+        RecordingWriter writer(file.path);
+        for (const char* snapshot :
+             {R"({"time":0.0,"robots":[]})", R"({"time":0.05,"n":1})", R"({"time":0.1, "n": 2})"}) {
+            EXPECT_TRUE(writer.Write(snapshot));
+        }
+        EXPECT_TRUE(writer.Close());
+        std::ifstream written(file.path, std::ios::binary);
+        EXPECT_EQ(written.get() == 0x1f, IsCompressedRecordingPath(file.path)) << name;
 
-    const Recording recording = Recording::Load(file.path);
-    ASSERT_EQ(recording.FrameCount(), 3u);
-    EXPECT_EQ(recording.FrameTime(2), 0.1);
-    struct Row {
-        double time;
-        std::size_t frame;
-    };
-    for (const Row& row : {Row{-5.0, 0}, Row{0.0, 0}, Row{0.049, 0}, Row{0.05, 1}, Row{0.07, 1},
-                           Row{0.1, 2}, Row{99.0, 2}}) {
-        EXPECT_EQ(recording.FrameAt(row.time), row.frame) << row.time;
+        const Recording recording = Recording::Load(file.path);
+        ASSERT_EQ(recording.FrameCount(), 3u);
+        EXPECT_EQ(recording.FrameTime(2), 0.1);
+        struct Row {
+            double time;
+            std::size_t frame;
+        };
+        for (const Row& row : {Row{-5.0, 0}, Row{0.0, 0}, Row{0.049, 0}, Row{0.05, 1}, Row{0.07, 1},
+                               Row{0.1, 2}, Row{99.0, 2}}) {
+            EXPECT_EQ(recording.FrameAt(row.time), row.frame) << row.time;
+        }
+        const std::unique_ptr<RecordingFile> stream = recording.Open();
+        // Frames go out as compact JSON, whatever spacing the line had.
+        EXPECT_EQ(recording.ReadFrame(*stream, 2), R"({"n":2,"time":0.1})");
+        EXPECT_EQ(recording.ReadFrame(*stream, 0), R"({"robots":[],"time":0.0})");
     }
-    RecordingFile stream(file.path);
-    // Frames go out as compact JSON, whatever spacing the line had.
-    EXPECT_EQ(recording.ReadFrame(stream, 2), R"({"n":2,"time":0.1})");
-    EXPECT_EQ(recording.ReadFrame(stream, 0), R"({"robots":[],"time":0.0})");
+}
+
+// Regression: an arena killed while it wrote a compressed recording left one that could not be
+// replayed; what it holds up to the cut is served.
+TEST(RecordingTest, ACompressedRecordingCutShortKeepsItsWholeLines) {
+    ScratchFile file("cut.jsonl.gz");
+    {
+        RecordingWriter writer(file.path);
+        for (int i = 0; i < 2000; ++i) {
+            writer.Write("{\"time\":" + std::to_string(i) + ",\"filler\":\"" +
+                         std::to_string(i * 7919) + "\"}");
+        }
+    }
+    std::ifstream whole(file.path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(whole)), {});
+    file.Write(bytes.substr(0, bytes.size() / 2));
+    const Recording recording = Recording::Load(file.path);
+    EXPECT_GT(recording.FrameCount(), 100u);
+    EXPECT_LT(recording.FrameCount(), 2000u);
+    EXPECT_NE(recording.Warning().find("is cut short"), std::string::npos);
+    const std::unique_ptr<RecordingFile> stream = recording.Open();
+    const std::size_t last = recording.FrameCount() - 1;
+    EXPECT_EQ(nlohmann::json::parse(recording.ReadFrame(*stream, last)).at("time"), last);
 }
 
 /// `levels` arrays, one inside the other.
@@ -110,6 +139,7 @@ TEST(RecordingTest, RefusesWhatIsNotARecordingNamingTheLine) {
         {"{\"robots\":[]}", "line 1 is not a snapshot: it has no time"},
         {"{\"time\":2}\n\n{\"time\":1}", "line 3 goes back in time to 1"},
         {std::string(kMaxRecordingLineBytes + 1, ' '), "line 1 is longer than the limit of "},
+        {"\x1f\x8b\x08 not deflated at all", "is not a gzip text: "},
     };
     for (const Row& row : rows) {
         file.Write(row.text);

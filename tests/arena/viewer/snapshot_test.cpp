@@ -18,10 +18,12 @@ TEST(SnapshotTest, CarriesTheFieldOneRobotOneShellAndOneDrawingLayer) {
     ArenaRobot& waiting = battle.AddRobot(false); // joined, not yet on the field
 
     DrawingBoard board;
-    board.AddLayer(4, "Graphics");
+    board.AddLayer(4, "Graphics", shooter.Id());
+    board.SetClock(0.01);
     ASSERT_TRUE(board.PutCell(4, 17, DrawnCell{-14.5, 9.5, 0.5, 0.25, 101, 0, 7}));
+    BattleEvent hit{BattleEvent::Kind::Hit, shooter.Id(), waiting.Id(), 2.25, 47.75};
 
-    const nlohmann::json snapshot = SnapshotJson(battle, board);
+    const nlohmann::json snapshot = SnapshotJson(battle, board, {{0.01, hit}});
     // The page reads exactly these names; a renamed field breaks it silently.
     for (const char* key : {"time", "field", "robots", "shells", "drawings"}) {
         EXPECT_TRUE(snapshot.contains(key)) << key;
@@ -66,7 +68,11 @@ TEST(SnapshotTest, CarriesTheFieldOneRobotOneShellAndOneDrawingLayer) {
     EXPECT_EQ(snapshot.at("drawings").at(0),
               nlohmann::json({{"connection", 4},
                               {"client", "Graphics"},
+                              {"robot", {{"id", shooter.Id()}, {"name", "Bot 1"}}},
+                              {"lastDrawn", 0.01},
                               {"cells", {{-14.5, 9.5, 0.5, 0.25, 101, 0, 7}}}}));
+    EXPECT_EQ(snapshot.at("events"), nlohmann::json::parse(R"([{"time": 0.01, "kind": "hit",
+        "robot": 2, "by": 1, "damage": 2.25, "hitPoints": 47.75}])"));
 }
 
 TEST(SnapshotTest, RoundsToWhatAPictureShows) {
