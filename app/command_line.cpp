@@ -45,6 +45,8 @@ std::vector<IgnoredOption> ParseCommandLine(int argc, const char* const argv[],
             settings.selfTest = ReadLeadingInteger(value) == 1;
         } else if (option == "/d") {
             settings.drawing = ReadLeadingInteger(value) == 1;
+        } else if (option == "/r") {
+            settings.cycleRate = ReadLeadingInteger(value);
         } else {
             ignored.push_back({option, value});
         }
@@ -66,10 +68,12 @@ bool CommandLineNeedsUsage(int argc, const char* const argv[]) {
 }
 
 void WriteUsage(std::ostream& out) {
-    out << "Usage: botpilot [/s HOST] [/p PORT] [/d 1] [/t 1]\n"
+    out << "Usage: botpilot [/s HOST] [/p PORT] [/d 1] [/r HZ] [/t 1]\n"
            "  /s HOST  server host, a dotted IPv4 address or a host name (default localhost)\n"
            "  /p PORT  server port; the drawing connection uses the next one (default 9386)\n"
            "  /d 1     draw the danger map on the server's drawing port (default off)\n"
+           "  /r HZ    at most HZ cycles a second; 0 runs unpaced, as fast as the server\n"
+           "           answers (default 0)\n"
            "  /t 1     run the built-in self-test instead of connecting (default off)\n"
            "Options come in pairs. During a run, d toggles the drawing and any other key\n"
            "ends the run. scripts/battle builds and starts a local arena and runs the client.\n";

@@ -3,6 +3,7 @@
 #include "app/robot_roster.h"
 #include "link/settings.h"
 #include "link/terrain_drawing.h"
+#include "platform/cycle_pacer.h"
 #include "platform/stop_signal.h"
 #include "world/playing_field.h"
 
@@ -40,8 +41,11 @@ void RunControl(Keyboard& keyboard) {
     // SIGINT and SIGTERM end the run like a key, so the terminal is restored on the way out.
     const StopSignalWatch stopSignals;
     // A drawing pass is up to 600 exchanges: it looks for a stop or a key between them.
-    const DrawingInterruptionScope drawingStops(
-        [&keyboard] { return StopSignalWatch::StopRequested() || keyboard.KeyWaiting(); });
+    const auto stopOrKey = [&keyboard] {
+        return StopSignalWatch::StopRequested() || keyboard.KeyWaiting();
+    };
+    const DrawingInterruptionScope drawingStops(stopOrKey);
+    CyclePacer pacer(ProcessSettings().cycleRate);
     while (!StopSignalWatch::StopRequested()) {
         if (keyboard.KeyWaiting()) {
             const auto key = keyboard.ReadKey();
@@ -53,8 +57,9 @@ void RunControl(Keyboard& keyboard) {
             std::cerr << "Draw" << std::endl
                       << (settings.drawing ? "Drawing on" : "Drawing off") << std::endl;
         }
-        // No pause of its own: the waits for the server's replies pace the loop.
+        // Unpaced, the waits for the server's replies alone pace the loop.
         robot.Update();
+        pacer.WaitForNextCycle(stopOrKey);
     }
 }
 

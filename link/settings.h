@@ -16,6 +16,9 @@ struct Settings {
     bool selfTest = false;
     /// Send the danger map to the server's drawing port; the `d` key toggles it during a run.
     bool drawing = false;
+    /// Cycles a second at most; 0 (or below) runs each cycle as soon as the last one ends, paced
+    /// only by the server's replies. [Units: 1/s]
+    std::int32_t cycleRate = 0;
 };
 
 /// The one settings object of the process.

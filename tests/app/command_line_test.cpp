@@ -37,7 +37,9 @@ TEST(CommandLineTest, OptionsAndTheirValues) {
           PortCase{"70000", 70000}, PortCase{"99999999999", 2147483647},
           PortCase{"-99999999999", -2147483647 - 1}}) {
         EXPECT_EQ(Parse({"/p", c.value}).serverPort, c.port) << c.value;
+        EXPECT_EQ(Parse({"/r", c.value}).cycleRate, c.port) << c.value;
     }
+    EXPECT_EQ(Parse({}).cycleRate, 0);
 
     struct SwitchCase {
         const char* value;
