@@ -121,9 +121,9 @@ void BattleStory::Add(const nlohmann::json& snapshot) {
 }
 
 std::shared_ptr<const std::string> BattleStory::Text() const {
-    const std::lock_guard<std::mutex> lock(mutex);
-    // Building the text of a long battle takes milliseconds under the lock the arena's loop
-    // needs too: however often it is asked for, it is built at most once a second.
+    std::unique_lock<std::mutex> lock(mutex);
+    // Building the text of a long battle takes milliseconds, part of them under the lock the
+    // arena's loop needs too: however often it is asked for, it is built at most once a second.
     const auto now = std::chrono::steady_clock::now();
     if (text && (!changed || now - builtAt < std::chrono::seconds(1))) {
         return text;
@@ -148,12 +148,16 @@ std::shared_ptr<const std::string> BattleStory::Text() const {
                                   {"events", std::move(told)},
                                   {"omitted", omitted},
                                   {"robots", std::move(list)}};
-    // Names are whatever bytes the clients sent; the page needs UTF-8.
-    text = std::make_shared<const std::string>(
-        story.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-    builtAt = now;
+    // A snapshot told while the text is written out marks it changed again.
     changed = false;
-    return text;
+    builtAt = now;
+    lock.unlock();
+    // Names are whatever bytes the clients sent; the page needs UTF-8.
+    auto built = std::make_shared<const std::string>(
+        story.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    lock.lock();
+    text = built;
+    return built;
 }
 
 void BattleStory::AddEvent(nlohmann::json event) {

@@ -82,7 +82,7 @@ TEST(BattleStoryTest, StaysBoundedAndKeepsTheWholeSpanOfEachLine) {
         crowd.push_back(Robot(id, "alive", 50));
     }
     story.Add({{"time", 0.0}, {"robots", crowd}});
-    const int snapshots = 40'000;
+    const int snapshots = 12'000;
     for (int i = 1; i < snapshots; ++i) {
         // Hit points that change at every snapshot, and a hit told at each.
         story.Add({{"time", i * 0.05},
