@@ -58,7 +58,10 @@ class CachedFeature final : public Feature {
     std::int32_t Rows() const { return rows; }
 
   private:
-    std::int32_t CellIndex(double offset, std::int32_t count) const;
+    /// `lastCell` is the count of cells less one, as a double.
+    std::int32_t CellIndex(double offset, std::int32_t count, double lastCell) const;
+    /// Asks the source for the empty cell `index`, stores and returns its value.
+    double Fill(std::size_t index, double x, double y) const;
 
     const Feature& source; // borrowed: must outlive the cache
     double cellSize;
@@ -66,9 +69,13 @@ class CachedFeature final : public Feature {
     double minY;
     std::int32_t columns;
     std::int32_t rows;
+    double lastColumn;   ///< columns - 1, converted once rather than at every point
+    double lastRow;      ///< rows - 1, likewise
     FeatureMemo ownMemo; // the cells of a cache built without a memo
     // The cells in use: `ownMemo` or a borrowed one. Filled lazily by the const `Height`.
     FeatureMemo* memo;
+    // The memo's cells, which keep their place while the cache lives.
+    double* cells;
 };
 
 } // namespace botpilot

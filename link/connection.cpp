@@ -3,6 +3,7 @@
 #include "link/frame.h"
 #include "link/little_endian.h"
 
+#include <cstddef>
 #include <stdexcept>
 #include <utility>
 
@@ -58,7 +59,7 @@ Message Connection::Exchange(std::int32_t messageType, const Message& request) {
     AppendRequestFrame(frameBuffer, messageType, request);
     SendAll(socket, frameBuffer, Deadline::After(timeouts.replySeconds),
             "Error sending message to server");
-    return ReceiveReply(socket, Deadline::After(timeouts.replySeconds));
+    return ReceiveReply(socket, Deadline::After(timeouts.replySeconds), replyBuffer);
 }
 
 void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const Deadline& deadline,
@@ -75,26 +76,46 @@ void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const D
 
 Message ReceiveReply(ByteStream& stream, const Deadline& deadline) {
     std::vector<std::uint8_t> held;
+    return ReceiveReply(stream, deadline, held);
+}
+
+Message ReceiveReply(ByteStream& stream, const Deadline& deadline,
+                     std::vector<std::uint8_t>& held) {
+    // A hostile server may have made the last reply huge and then failed it: its storage is not
+    // kept for the rest of the run.
+    if (held.capacity() > kKeptReplyBytes) {
+        std::vector<std::uint8_t>().swap(held);
+    }
+    // `held` is storage only: it grows to what the largest reply needed and is never cleared, so
+    // that a reply of the usual size is gathered without allocating or zeroing anything.
+    // `received` counts the bytes of this reply.
+    std::size_t received = 0;
     for (;;) {
-        const std::size_t before = held.size();
-        held.resize(before + kReceiveBlockBytes);
+        if (held.size() < received + kReceiveBlockBytes) {
+            held.resize(received + kReceiveBlockBytes);
+        }
         const IoResult result =
-            stream.ReceiveSome(held.data() + before, kReceiveBlockBytes, deadline);
+            stream.ReceiveSome(held.data() + received, kReceiveBlockBytes, deadline);
         if (result.status != IoStatus::Ok) {
             throw std::runtime_error("Error receiving response from server");
         }
-        held.resize(before + result.bytes);
-        if (held.size() < kReplyHeaderBytes) {
+        received += result.bytes;
+        if (received < kReplyHeaderBytes) {
             continue;
         }
         const std::uint32_t declared = LoadUint32(held.data());
-        if (declared > kMaxReplyPayloadBytes ||
-            held.size() > static_cast<std::size_t>(declared) + kReplyHeaderBytes) {
+        const std::size_t frameBytes = static_cast<std::size_t>(declared) + kReplyHeaderBytes;
+        if (declared > kMaxReplyPayloadBytes || received > frameBytes) {
             throw std::runtime_error("Unexpected server response");
         }
-        if (held.size() == static_cast<std::size_t>(declared) + kReplyHeaderBytes) {
-            held.erase(held.begin(), held.begin() + kReplyHeaderBytes);
-            return Message(std::move(held));
+        if (received == frameBytes) {
+            const auto payload = held.begin() + static_cast<std::ptrdiff_t>(kReplyHeaderBytes);
+            Message reply(std::vector<std::uint8_t>(
+                payload, held.begin() + static_cast<std::ptrdiff_t>(frameBytes)));
+            if (held.capacity() > kKeptReplyBytes) {
+                std::vector<std::uint8_t>().swap(held);
+            }
+            return reply;
         }
     }
 }

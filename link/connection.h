@@ -4,6 +4,7 @@
 #include "platform/byte_stream.h"
 #include "platform/tcp_socket.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <stdexcept>
@@ -57,6 +58,8 @@ class Connection final : public MessageChannel {
     std::mutex exchangeLock;
     /// The request frame being sent, kept between exchanges so that its storage is reused.
     std::vector<std::uint8_t> frameBuffer;
+    /// Where a reply frame is gathered, kept likewise (see `ReceiveReply`).
+    std::vector<std::uint8_t> replyBuffer;
 };
 
 /// Sends every byte, or throws std::runtime_error with `errorText`.
@@ -68,5 +71,13 @@ void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const D
 /// above kMaxReplyPayloadBytes, throw "Unexpected server response"; a closed or failed stream, or
 /// the deadline passing first, throw "Error receiving response from server".
 Message ReceiveReply(ByteStream& stream, const Deadline& deadline);
+
+/// The same, gathering the frame in `held`, whose storage the caller keeps from one reply to the
+/// next: whatever it holds is overwritten, and after a reply larger than kKeptReplyBytes (or
+/// before the next one, when such a reply failed) it is released rather than kept.
+Message ReceiveReply(ByteStream& stream, const Deadline& deadline, std::vector<std::uint8_t>& held);
+
+/// The largest reply frame whose storage `ReceiveReply` keeps for the next. [Units: bytes]
+constexpr std::size_t kKeptReplyBytes = 64 * 1024;
 
 } // namespace botpilot

@@ -70,7 +70,9 @@ void TerrainRover::Update() {
 
     const Point here = body.Position();
     // Every candidate starts from here: what they share is worked out once.
-    const PathStart start(here.x, here.y, body.Heading(), body.maxSpeed, body.maxTurnRate);
+    PathStart start(here.x, here.y, body.Heading(), body.maxSpeed, body.maxTurnRate);
+    trig.Clear();
+    start.trig = &trig;
     paths.clear();
     paths.reserve(commands.size());
     for (const EngineCommand& command : commands) {
@@ -79,8 +81,11 @@ void TerrainRover::Update() {
     candidates.assign(paths.begin(), paths.end());
 
     // Every candidate samples the terrain 11 times; the cache keeps the sum over all sources to
-    // one evaluation per cell for this decision only.
-    const CachedFeature cachedTerrain = CacheOverPlayingField(terrain, kCacheCellSize, terrainMemo);
+    // one evaluation per cell for this decision only, and the terms it sums are gathered once.
+    terrainTerms.Clear();
+    terrain.AddTerms(terrainTerms);
+    const CachedFeature cachedTerrain =
+        CacheOverPlayingField(terrainTerms, kCacheCellSize, terrainMemo);
     const PathChooser chooser(cachedTerrain, kHorizonSeconds);
     const std::int32_t chosen = chooser.Choose(candidates);
 

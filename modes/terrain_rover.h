@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geometry/cached_feature.h"
+#include "geometry/feature_sum.h"
 #include "robot/body.h"
 #include "robot/path_chooser.h"
 #include "robot/robot_path.h"
@@ -38,6 +39,11 @@ class TerrainRover {
     // The cells of each update's terrain cache, kept so that an update allocates and clears
     // only what it uses; every cell is empty again when an update ends.
     FeatureMemo terrainMemo;
+    // The terrain's terms, gathered afresh for every update: the cache asks for the terrain at
+    // every cell it fills, and the flat list spares each of those the walk through the sources.
+    FeatureSum terrainTerms;
+    // The trigonometry the candidates work out, cleared for every update: they share most of it.
+    TrigMemo trig;
     // The working lists of an update, kept for their storage only.
     std::vector<EngineCommand> commands;
     std::vector<RobotPath> paths;

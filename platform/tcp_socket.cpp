@@ -117,11 +117,11 @@ IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const D
     if (!IsOpen()) {
         return {IoStatus::Failed, 0};
     }
+    // The send is tried before any wait: a request is small and the socket's buffer nearly
+    // always has room for it, so polling first would cost a system call per request for nothing.
+    // Only a full buffer (or an interrupted call) waits, for as long as the deadline allows; an
+    // expired deadline still lets a send through that needs no wait, as a poll would.
     for (;;) {
-        if (const std::optional<IoResult> notReady =
-                WaitToTransfer(descriptor, WaitFor::Write, deadline)) {
-            return *notReady;
-        }
         // MSG_NOSIGNAL: a send on a connection the peer has closed must fail with EPIPE rather
         // than kill the process with SIGPIPE.
         const ssize_t sent = send(descriptor, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -129,6 +129,10 @@ IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const D
             return {IoStatus::Ok, static_cast<std::size_t>(sent)};
         }
         if (sent < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (const std::optional<IoResult> notReady =
+                    WaitToTransfer(descriptor, WaitFor::Write, deadline)) {
+                return *notReady;
+            }
             continue;
         }
         if (sent < 0 && (errno == EPIPE || errno == ECONNRESET)) {

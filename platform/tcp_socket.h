@@ -38,6 +38,8 @@ class TcpSocket final : public ByteStream {
     /// switched off.
     bool Connect(Ipv4Address address, std::uint16_t port, const Deadline& deadline);
 
+    /// Tries the send at once, and waits (until the deadline) only while the socket's buffer is
+    /// full.
     IoResult SendSome(const std::uint8_t* data, std::size_t size,
                       const Deadline& deadline) override;
     IoResult ReceiveSome(std::uint8_t* data, std::size_t capacity,

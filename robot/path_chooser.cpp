@@ -20,6 +20,13 @@ constexpr double kLastHeightLimit = 95.0;
 // Above every final height that can win: a path ending at this height or higher never does.
 constexpr double kUnreachableEndHeight = 1000000.0;
 
+// A squared displacement below the farthest's square times this cannot get farther: the margin
+// is some 10^10 times the relative rounding error of the squares and of hypot.
+constexpr double kSquareMargin = 0.999999;
+// The squares are compared only above this, far from the subnormal range where their rounding
+// is no longer relative.
+constexpr double kSmallestBoundedSquare = 1e-200;
+
 // The sampling step is a tenth of the horizon.
 constexpr double kStepFraction = 0.1;
 
@@ -51,15 +58,41 @@ struct HeightProfile {
     Point start;
 };
 
+/// The playing field's bounds, read once for the many points of a decision: the field works them
+/// out from its size at every call, and cannot know that the paths' calls leave it unchanged.
+struct FieldBounds {
+    explicit FieldBounds(const PlayingField& field)
+        : minX(field.MinX()), maxX(field.MaxX()), minY(field.MinY()), maxY(field.MaxY()) {}
+
+    /// `PlayingField::Clamp`, test for test.
+    Point Clamp(Point p) const {
+        if (p.x < minX) {
+            p.x = minX;
+        } else if (p.x > maxX) {
+            p.x = maxX;
+        }
+        if (p.y < minY) {
+            p.y = minY;
+        } else if (p.y > maxY) {
+            p.y = maxY;
+        }
+        return p;
+    }
+
+    double minX;
+    double maxX;
+    double minY;
+    double maxY;
+};
+
 // Inline: it runs at every point sampled, and a call of its own costs as much as the clamping.
-inline Point ClampedPoint(const Path& path, double t, const PlayingField& field) {
-    const Point p = path.PointAt(t);
-    return field.Clamp(p.x, p.y);
+inline Point ClampedPoint(const Path& path, double t, const FieldBounds& bounds) {
+    return bounds.Clamp(path.PointAt(t));
 }
 
 /// Samples the heights of `path` at t = 0, step, 2·step, ... while t <= horizon.
 HeightProfile SampleHeights(const Path& path, const Feature& heightSource, double horizon,
-                            const PlayingField& field) {
+                            const FieldBounds& field) {
     HeightProfile profile;
     const double step = horizon * kStepFraction;
     // The first sample, at t = 0, is also the point the displacement is measured from: a path's
@@ -85,7 +118,7 @@ HeightProfile SampleHeights(const Path& path, const Feature& heightSource, doubl
 }
 
 /// How far the path's clamped points at 0 (`start`) and at the horizon lie apart.
-double Displacement(const Path& path, double horizon, Point start, const PlayingField& field) {
+double Displacement(const Path& path, double horizon, Point start, const FieldBounds& field) {
     const Point end = ClampedPoint(path, horizon, field);
     return std::hypot(end.x - start.x, end.y - start.y);
 }
@@ -93,12 +126,12 @@ double Displacement(const Path& path, double horizon, Point start, const Playing
 } // namespace
 
 Point ClampedPointAt(const Path& path, double t) {
-    return ClampedPoint(path, t, PlayingField::Instance());
+    return ClampedPoint(path, t, FieldBounds(PlayingField::Instance()));
 }
 
 PathInfo::PathInfo(const Path& path, const Feature& heightSource, double horizon) {
     CheckHorizon(horizon);
-    const PlayingField& field = PlayingField::Instance();
+    const FieldBounds field(PlayingField::Instance());
     const HeightProfile profile = SampleHeights(path, heightSource, horizon, field);
     maxHeight = profile.maxHeight;
     endHeight = profile.endHeight;
@@ -124,7 +157,7 @@ std::vector<PathInfo> PathChooser::CalculatePathInfo(const PathList& paths,
 
 std::int32_t PathChooser::Choose(const PathList& paths) const {
     Timer timer("PathChooser::Choose");
-    const PlayingField& field = PlayingField::Instance();
+    const FieldBounds field(PlayingField::Instance());
     const auto count = static_cast<std::int32_t>(paths.size());
     // One pass over the paths serves every limit at once: each limit keeps its own lowest-ending
     // path, exactly as a pass of its own would find it, and the first limit (in the order they
@@ -142,6 +175,10 @@ std::int32_t PathChooser::Choose(const PathList& paths) const {
     // not move never wins.
     std::int32_t farthest = -1;
     double farthestDisplacement = 0.0;
+    // Its square less a margin far wider than the rounding of either square or hypot: a path
+    // whose squared displacement lies below it cannot get farther, and needs no hypot. Only once
+    // the square is a normal number well clear of underflow, where that rounding is relative.
+    double farthestSquareBound = 0.0;
     {
         // The paths' figures, in path order, worked out as CalculatePathInfo works them out.
         Timer infoTimer("PathChooser::CalculatePathInfo");
@@ -157,10 +194,20 @@ std::int32_t PathChooser::Choose(const PathList& paths) const {
             // Worked out with the heights although only the last resort needs it: on dangerous
             // ground, where the robot is most often, that resort is taken, and working it out
             // later would ask for each path's first point a second time.
-            const double displacement = Displacement(path, horizon, profile.start, field);
+            const Point end = ClampedPoint(path, horizon, field);
+            const double dx = end.x - profile.start.x;
+            const double dy = end.y - profile.start.y;
+            if (dx * dx + dy * dy < farthestSquareBound) {
+                continue;
+            }
+            // As Displacement works it out.
+            const double displacement = std::hypot(dx, dy);
             if (displacement > farthestDisplacement) {
                 farthest = i;
                 farthestDisplacement = displacement;
+                const double square = displacement * displacement;
+                farthestSquareBound =
+                    square > kSmallestBoundedSquare ? square * kSquareMargin : 0.0;
             }
         }
     }

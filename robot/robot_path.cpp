@@ -3,6 +3,7 @@
 #include "geometry/interpolation.h"
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,12 @@ namespace {
 constexpr double kDegreeInPiRadians = 0.005555555555555556;
 
 double Normalised(Angle a) {
+    // Angle::Normalise gives an angle already in (−π, π] back unchanged; most angles here are,
+    // and are spared the call.
+    const double radians = a.Radians();
+    if (radians > -kPi && radians <= kPi) {
+        return radians;
+    }
     return a.Normalise().Radians();
 }
 
@@ -31,6 +38,71 @@ void CheckTurnRate(double maxTurnRate) {
 
 } // namespace
 
+TrigMemo::Table::Table() : slots(std::size_t{1} << kSlotBits) {
+    static_assert((std::size_t{1} << kSlotBits) == 2 * kCapacity,
+                  "a table has twice the capacity's slots");
+}
+
+TrigMemo::Slot& TrigMemo::Table::Find(std::uint64_t first, std::uint64_t second,
+                                      std::uint32_t generation) {
+    const std::size_t mask = slots.size() - 1;
+    std::size_t index = Home(first, second);
+    for (;;) {
+        Slot& slot = slots[index];
+        if (slot.generation != generation || (slot.first == first && slot.second == second)) {
+            return slot;
+        }
+        index = (index + 1) & mask;
+    }
+}
+
+TrigMemo::TrigMemo() = default;
+
+void TrigMemo::Clear() {
+    sinesAndCosines.stored = 0;
+    bearings.stored = 0;
+    ++generation;
+    // After 2^32 clears an old slot's stamp could match again: the tables are emptied once.
+    if (generation == 0) {
+        for (Table* table : {&sinesAndCosines, &bearings}) {
+            for (Slot& slot : table->slots) {
+                slot.generation = 0;
+            }
+        }
+        generation = 1;
+    }
+}
+
+// Kept out of line, so that the lookup in `CosSin` is small enough to be inlined where the arcs
+// are sampled.
+[[gnu::noinline]] Point TrigMemo::FindCosSin(double radians, std::uint64_t bits) {
+    Slot& slot = sinesAndCosines.Find(bits, 0, generation);
+    if (slot.generation == generation) {
+        return slot.value;
+    }
+    const Point cosSin{std::cos(radians), std::sin(radians)};
+    if (sinesAndCosines.stored < kCapacity) {
+        slot = Slot{bits, 0, generation, cosSin};
+        ++sinesAndCosines.stored;
+    }
+    return cosSin;
+}
+
+double TrigMemo::Atan2(double y, double x) {
+    const std::uint64_t yBits = Bits(y);
+    const std::uint64_t xBits = Bits(x);
+    Slot& slot = bearings.Find(yBits, xBits, generation);
+    if (slot.generation == generation) {
+        return slot.value.x;
+    }
+    const double bearing = std::atan2(y, x);
+    if (bearings.stored < kCapacity) {
+        slot = Slot{yBits, xBits, generation, Point{bearing, 0.0}};
+        ++bearings.stored;
+    }
+    return bearing;
+}
+
 PathStart::PathStart(double x, double y, Angle heading, double maxSpeed, double maxTurnRate)
     : x(x), y(y), maxSpeed(maxSpeed), maxTurnRate(maxTurnRate),
       normalisedHeading(Normalised(heading)) {
@@ -41,11 +113,23 @@ PathStart::PathStart(double x, double y, Angle heading, double maxSpeed, double 
     towardsRightCentre = Point{std::cos(right), std::sin(right)};
 }
 
+inline Point RobotPath::CosSin(double radians) const {
+    if (trig != nullptr) {
+        return trig->CosSin(radians);
+    }
+    return {std::cos(radians), std::sin(radians)};
+}
+
+inline double RobotPath::Atan2(double y, double x) const {
+    return trig != nullptr ? trig->Atan2(y, x) : std::atan2(y, x);
+}
+
 RobotPath::RobotPath(double x, double y, Angle heading, double maxSpeed, double maxTurnRate,
                      const EngineCommand& command)
     : RobotPath(PathStart(x, y, heading, maxSpeed, maxTurnRate), command) {}
 
-RobotPath::RobotPath(const PathStart& start, const EngineCommand& command) : command(command) {
+RobotPath::RobotPath(const PathStart& start, const EngineCommand& command)
+    : command(command), trig(start.trig) {
     const double x = start.x;
     const double y = start.y;
     const double maxSpeed = start.maxSpeed;
@@ -73,13 +157,15 @@ RobotPath::RobotPath(const PathStart& start, const EngineCommand& command) : com
     // With radius 0 both differences are 0; atan2 of (−0, −0) would give −π, so 0 is set outright.
     const double dy = y - centreY;
     const double dx = x - centreX;
-    startAngle = (dx == 0.0 && dy == 0.0) ? 0.0 : std::atan2(dy, dx);
+    startAngle = (dx == 0.0 && dy == 0.0) ? 0.0 : Atan2(dy, dx);
     // Left unnormalised so that interpolating from the start runs through the whole turn.
     endAngle = Normalised(startAngle) + delta;
 
-    const double endX = centreX + radius * std::cos(Normalised(endAngle));
-    const double endY = centreY + radius * std::sin(Normalised(endAngle));
-    straight = LinearPath(endX, endY, v * std::cos(theta), v * std::sin(theta));
+    const Point end = CosSin(Normalised(endAngle));
+    const double endX = centreX + radius * end.x;
+    const double endY = centreY + radius * end.y;
+    const Point direction = CosSin(theta);
+    straight = LinearPath(endX, endY, v * direction.x, v * direction.y);
 
     const bool crosses = startAngle.CrossesBoundary(endAngle);
     arcFrom = crosses ? Angle::ToPositiveRadians(startAngle.Radians()) : startAngle.Radians();
@@ -87,13 +173,18 @@ RobotPath::RobotPath(const PathStart& start, const EngineCommand& command) : com
 }
 
 Point RobotPath::PointAt(double t) const {
-    // At exactly turnTime the straight run starts where the turn ends.
+    // At exactly turnTime the straight run starts where the turn ends. LinearPath::PointAt's
+    // formula, written out: a call of its own would cost as much.
     if (!(t < turnTime)) {
-        return straight.PointAt(t - turnTime);
+        const double s = t - turnTime;
+        const Point start = straight.Start();
+        const Point direction = straight.Direction();
+        return {start.x + s * direction.x, start.y + s * direction.y};
     }
     // Angle::AngleAtFraction(0, startAngle, turnTime, endAngle, t), its choice of ends made once.
     const double a = BoundedLinearInterpolate(0.0, arcFrom, turnTime, arcTo, t);
-    return {centreX + radius * std::cos(a), centreY + radius * std::sin(a)};
+    const Point onCircle = CosSin(a);
+    return {centreX + radius * onCircle.x, centreY + radius * onCircle.y};
 }
 
 } // namespace botpilot

@@ -5,7 +5,79 @@
 #include "geometry/path.h"
 #include "geometry/point.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 namespace botpilot {
+
+/// The trigonometry a fan of paths works out in one decision, each distinct case once: the paths
+/// of a fan share their orientations, their turning centres' bearings speed after speed, and their
+/// arcs' angles at the times sampled, so few of the values asked for are new. Arguments are known
+/// by their bits, so what the memo gives is exactly what std::cos, std::sin and std::atan2 give.
+/// Bounded: once a table holds `kCapacity` cases, further ones are worked out on every call.
+class TrigMemo {
+  public:
+    static constexpr std::size_t kCapacity = 256;
+
+    TrigMemo();
+    TrigMemo(const TrigMemo&) = delete;
+    TrigMemo& operator=(const TrigMemo&) = delete;
+
+    /// Forgets every case, without sweeping the tables: the next decision starts empty.
+    void Clear();
+
+    /// {std::cos(radians), std::sin(radians)}. [Units: rad]
+    Point CosSin(double radians) {
+        // Inline for an angle found in its home slot, as most are: the arcs sample it at every
+        // point.
+        const std::uint64_t bits = Bits(radians);
+        const Slot& home = sinesAndCosines.slots[Home(bits, 0)];
+        if (home.generation == generation && home.first == bits) {
+            return home.value;
+        }
+        return FindCosSin(radians, bits);
+    }
+    /// std::atan2(y, x). [Units: rad]
+    double Atan2(double y, double x);
+
+  private:
+    struct Slot {
+        std::uint64_t first = 0;      ///< the first argument's bits
+        std::uint64_t second = 0;     ///< the second's, or 0
+        std::uint32_t generation = 0; ///< the `Clear` it was stored after; another: empty
+        Point value;
+    };
+    /// Open addressing with twice the capacity's slots, so that a probe soon meets an empty one.
+    struct Table {
+        Table();
+        /// The slot of the key: its own, or the empty one where it belongs.
+        Slot& Find(std::uint64_t first, std::uint64_t second, std::uint32_t generation);
+        std::vector<Slot> slots;
+        std::size_t stored = 0;
+    };
+
+    static std::uint64_t Bits(double value) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        return bits;
+    }
+    /// Where a key's probe starts: Fibonacci hashing, the multiplier spreading the key's bits into
+    /// the top ones, of which the index takes as many as the table needs.
+    static std::size_t Home(std::uint64_t first, std::uint64_t second) {
+        constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::size_t>(((first ^ (second * 31)) * kMultiplier) >>
+                                        (64 - kSlotBits));
+    }
+    static constexpr int kSlotBits = 9;
+
+    Point FindCosSin(double radians, std::uint64_t bits);
+
+    Table sinesAndCosines;
+    Table bearings;
+    std::uint32_t generation = 1;
+};
 
 /// A candidate engine command: what a mode would send through `Body::SetEngineSpeed` and
 /// `Body::SetEngineOrientation`.
@@ -36,6 +108,9 @@ struct PathStart {
     double normalisedHeading; ///< in (−π, π] [Units: rad]
     Point towardsLeftCentre;  ///< (cos, sin) of the normalised heading + π/2
     Point towardsRightCentre; ///< (cos, sin) of the normalised heading − π/2
+    /// Where the paths built from this start take their trigonometry, if anywhere: a memo shared
+    /// by the fan, which must outlive the paths and stay uncleared while they are used.
+    TrigMemo* trig = nullptr;
 };
 
 /// Where the robot will be t seconds after it is given an engine command. The robot drives at
@@ -67,6 +142,11 @@ class RobotPath final : public Path {
     double Radius() const { return radius; }
 
   private:
+    /// {cos, sin} of `radians`, from the start's memo when it has one.
+    Point CosSin(double radians) const;
+    /// atan2(y, x), from the start's memo when it has one.
+    double Atan2(double y, double x) const;
+
     EngineCommand command;
     double turnTime = 0.0; ///< [Units: s]
     Angle startAngle;      ///< from the turning centre to the start point
@@ -80,6 +160,7 @@ class RobotPath final : public Path {
     // line, else the stored angles. [Units: rad]
     double arcFrom = 0.0;
     double arcTo = 0.0;
+    TrigMemo* trig = nullptr; ///< borrowed from the start; may be null
 };
 
 } // namespace botpilot

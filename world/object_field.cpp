@@ -1,5 +1,6 @@
 #include "world/object_field.h"
 
+#include "geometry/feature_sum.h"
 #include "world/playing_field.h"
 
 #include <cassert>
@@ -83,6 +84,14 @@ double ObjectField::Height(double x, double y) const {
         sum += entry.second->Height(x, y);
     }
     return sum;
+}
+
+void ObjectField::AddTerms(FeatureSum& sum) const {
+    sum.OpenGroup();
+    for (const auto& entry : objects) {
+        entry.second->AddTerms(sum);
+    }
+    sum.CloseGroup();
 }
 
 } // namespace botpilot

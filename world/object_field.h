@@ -73,6 +73,8 @@ class ObjectField final : public Feature {
 
     /// The sum of the objects' heights in ascending id order; 0 for an empty field.
     double Height(double x, double y) const override;
+    /// Its objects' terms, in ascending id order, as one group.
+    void AddTerms(FeatureSum& sum) const override;
 
   private:
     std::map<std::int32_t, std::unique_ptr<PredictedBattleObject>> objects;

@@ -1,6 +1,7 @@
 #include "world/seen_objects.h"
 
 #include "geometry/clock.h"
+#include "geometry/feature_sum.h"
 
 #include <cmath>
 #include <cstring>
@@ -35,13 +36,20 @@ std::unique_ptr<PredictedBattleObject> SeenRobot::Create() const {
 }
 
 double SeenRobot::Height(double x, double y) const {
-    const SegmentRidge& ahead = ridge.Get(*this, [this] {
+    return Ridge().Height(x, y);
+}
+
+void SeenRobot::AddTerms(FeatureSum& sum) const {
+    sum.AddRidge(Ridge());
+}
+
+const SegmentRidge& SeenRobot::Ridge() const {
+    return ridge.Get(*this, [this] {
         const Point p = Position();
         const double h = Heading().Normalise().Radians();
         const Point end{p.x + kRobotReach * std::cos(h), p.y + kRobotReach * std::sin(h)};
         return SegmentRidge(p.x, p.y, kRobotNearWeight, end.x, end.y, kRobotFarWeight, kRobotWidth);
     });
-    return ahead.Height(x, y);
 }
 
 std::unique_ptr<PredictedBattleObject> SeenObject::Create() const {
@@ -49,13 +57,20 @@ std::unique_ptr<PredictedBattleObject> SeenObject::Create() const {
 }
 
 double SeenObject::Height(double x, double y) const {
-    const SegmentRidge& track = ridge.Get(*this, [this] {
+    return Ridge().Height(x, y);
+}
+
+void SeenObject::AddTerms(FeatureSum& sum) const {
+    sum.AddRidge(Ridge());
+}
+
+const SegmentRidge& SeenObject::Ridge() const {
+    return ridge.Get(*this, [this] {
         const Point p = Position();
         const Point future = PredictPosition(kObjectLookAheadSeconds);
         return SegmentRidge(p.x, p.y, kObjectNearWeight, future.x, future.y, kObjectFarWeight,
                             kObjectWidth);
     });
-    return track.Height(x, y);
 }
 
 } // namespace botpilot

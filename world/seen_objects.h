@@ -42,8 +42,12 @@ class SeenRobot final : public PredictedBattleObject {
   public:
     std::unique_ptr<PredictedBattleObject> Create() const override;
     double Height(double x, double y) const override;
+    /// The ridge itself, as it stands now.
+    void AddTerms(FeatureSum& sum) const override;
 
   private:
+    const SegmentRidge& Ridge() const;
+
     mutable RidgeMemo ridge;
 };
 
@@ -53,8 +57,12 @@ class SeenObject final : public PredictedBattleObject {
   public:
     std::unique_ptr<PredictedBattleObject> Create() const override;
     double Height(double x, double y) const override;
+    /// The ridge itself, as it stands now.
+    void AddTerms(FeatureSum& sum) const override;
 
   private:
+    const SegmentRidge& Ridge() const;
+
     mutable RidgeMemo ridge;
 };
 

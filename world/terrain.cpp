@@ -1,6 +1,7 @@
 #include "world/terrain.h"
 
 #include "diagnostics/timer.h"
+#include "geometry/feature_sum.h"
 
 #include <algorithm>
 #include <cassert>
@@ -14,6 +15,14 @@ double Terrain::Height(double x, double y) const {
         sum += source->Height(x, y);
     }
     return sum;
+}
+
+void Terrain::AddTerms(FeatureSum& sum) const {
+    sum.OpenGroup();
+    for (const Feature* source : sources) {
+        source->AddTerms(sum);
+    }
+    sum.CloseGroup();
 }
 
 void Terrain::AddSource(const Feature& source) {

@@ -13,6 +13,8 @@ class Terrain final : public Feature {
   public:
     /// The sum of the sources' heights in list order, from 0.0; timed as "Terrain::Height".
     double Height(double x, double y) const override;
+    /// Its sources' terms, in list order, as one group.
+    void AddTerms(FeatureSum& sum) const override;
 
     /// Appends `source`; the same feature may be added more than once. `source` must outlive its
     /// place in the list.

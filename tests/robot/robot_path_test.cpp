@@ -234,17 +234,23 @@ TEST(RobotPathTest, PointsAreBitForBitThoseOfTheModelWorkedOutInFull) {
     const double speeds[] = {100.0, 50.0, 12.5, 0.0, -100.0, -37.0};
     const double headings[] = {0.0, 0.3, kPi, -kPi, 3.0 * kPi, -2.9, 1.5707963267948966};
     const double turns[] = {0.0, 0.1, -0.1, 1.5000000000000002, -1.5, kPi / 2.0, 3.1, -3.1};
+    // One memo for every start, never cleared: it meets many more angles than it can hold, so
+    // both its look-ups and its fallback once full are compared.
+    TrigMemo memo;
     for (const double heading : headings) {
         const PathStart start(-3.25, 7.5, heading, 12.0, 180.0);
+        PathStart memoStart = start;
+        memoStart.trig = &memo;
         for (const double speed : speeds) {
             for (const double turn : turns) {
                 const EngineCommand command{speed, heading + turn, false};
                 const RobotPath shared(start, command);
                 const RobotPath own(-3.25, 7.5, heading, 12.0, 180.0, command);
+                const RobotPath memoised(memoStart, command);
                 for (double t = 0.0; t <= 0.3; t += 0.025) {
                     const Point expected =
                         PointWorkedOutInFull(-3.25, 7.5, heading, 12.0, 180.0, command, t);
-                    for (const RobotPath* path : {&shared, &own}) {
+                    for (const RobotPath* path : {&shared, &own, &memoised}) {
                         const Point p = path->PointAt(t);
                         ASSERT_EQ(p.x, expected.x) << heading << " " << speed << " " << turn;
                         ASSERT_EQ(p.y, expected.y) << heading << " " << speed << " " << turn;
