@@ -1,8 +1,10 @@
 // The viewer in a real browser: headless Chromium, driven by playwright-core, against the arena
-// on 127.0.0.1 with OS-chosen ports. Run by ctest:
+// on 127.0.0.1 with OS-chosen ports: a live battle, a recorded one, and a staged one
+// (staged_battle.mjs) replayed to the moments the checks need. Run by ctest:
 //   node viewer_test.mjs BOTARENA_PATH OUTPUT_DIRECTORY
-// It exits 77 (skipped) when Chromium or playwright-core is missing, unless
-// BOTARENA_REQUIRE_BROWSER=1 (scripts/test sets it) makes that a failure.
+// Screenshots go to OUTPUT_DIRECTORY: live_1280x800.png, replay_marks.png, zoom.png,
+// layout_800x600.png. It exits 77 (skipped) when Chromium or playwright-core is missing,
+// unless BOTARENA_REQUIRE_BROWSER=1 (scripts/test sets it) makes that a failure.
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { mkdirSync, mkdtempSync, openSync, readFileSync } from 'node:fs';
@@ -10,6 +12,7 @@ import net from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { LaunchHeadless, LoadChromium } from './headless_chromium.mjs';
+import { kStaged, WriteStagedBattle } from './staged_battle.mjs';
 import { after, before, describe, test } from 'node:test';
 
 const [botarena, outputDirectory] = process.argv.slice(2);
@@ -80,8 +83,9 @@ function DrawItemFrame(id, [x, y, halfWidth, halfHeight], code, [r, g, b]) {
   return Buffer.concat([Uint32(2), Uint32(payload.length), payload]);
 }
 
-/// Connects to the drawing port, sends the items one by one and waits for each reply.
-async function Draw(port, items) {
+/// Connects to the drawing port and returns the socket and `draw(items)`, which sends the items
+/// one by one, each after the reply to the one before; calls queue behind each other.
+async function ConnectDrawing(port) {
   const socket = net.connect({ host: '127.0.0.1', port });
   await new Promise((resolve, reject) => socket.once('connect', resolve).once('error', reject));
   let received = Buffer.alloc(0);
@@ -104,13 +108,19 @@ async function Draw(port, items) {
   const name = Buffer.from('Graphics');
   socket.write(Buffer.concat([Buffer.from('QTMX'), Uint32(1), Uint32(name.length), name, Uint32(1)]));
   assert.equal((await take(1))[0], 1, 'the drawing handshake is accepted');
-  for (const item of items) {
-    socket.write(DrawItemFrame(item.id, item.rect, item.code, item.colour));
-    const length = (await take(4)).readUInt32LE(0);
-    const reply = await take(length);
-    assert.equal(reply.readUInt32LE(1), 0, `item ${item.id} is answered with an empty error text`);
-  }
-  return socket;
+  let queue = Promise.resolve();
+  const draw = (items) => {
+    queue = queue.then(async () => {
+      for (const item of items) {
+        socket.write(DrawItemFrame(item.id, item.rect, item.code, item.colour));
+        const length = (await take(4)).readUInt32LE(0);
+        const reply = await take(length);
+        assert.equal(reply.readUInt32LE(1), 0, `item ${item.id} is answered with an empty error text`);
+      }
+    });
+    return queue;
+  };
+  return { socket, draw };
 }
 
 // ---- The page -----------------------------------------------------------------------------
@@ -123,9 +133,13 @@ after(async () => {
   await browser?.close();
 });
 
-/// A page that fails the test on any request to anywhere but `origin`.
-async function OpenPage(url) {
+/// A page that fails the test on any request to anywhere but `origin`. `withoutStory` makes
+/// /story answer 404, as an arena from before it did.
+async function OpenPage(url, { withoutStory = false } = {}) {
   const page = await browser.newPage();
+  if (withoutStory) {
+    await page.route('**/story', (route) => route.fulfill({ status: 404, body: 'Not Found' }));
+  }
   const origin = new URL(url).origin;
   const foreign = [];
   page.on('request', (request) => {
@@ -154,10 +168,11 @@ async function Eventually(probe, seconds, what) {
 }
 
 /// Everything the pixel checks need from one drawn frame, read in one go so that no frame is
-/// drawn between the snapshot and the pixels.
+/// drawn between the snapshot and the pixels. Positions are canvas pixels (viewer.js's
+/// window.viewerState).
 function ReadFrame(page) {
   return page.evaluate(() => {
-    const viewer = window.botarenaViewer;
+    const viewer = window.viewerState;
     const snapshot = viewer.snapshot;
     if (!snapshot) {
       return null;
@@ -169,10 +184,13 @@ function ReadFrame(page) {
     };
     return {
       snapshot,
+      labels: viewer.labels,
+      layers: viewer.layers,
       robots: snapshot.robots.filter((robot) => robot.state === 'alive')
         .map((robot) => ({ robot, pixel: pixel(robot.x, robot.y) })),
       cells: snapshot.drawings.flatMap((layer) => layer.cells.map((cell) => ({
-        layer: layer.connection, cell, pixel: pixel(cell[0], cell[1]),
+        layer: layer.connection, cell, at: viewer.toCanvas(cell[0], cell[1]), pixel: pixel(cell[0], cell[1]),
+        drawnAs: viewer.cellColour(cell[4], cell[5], cell[6]),
       }))),
     };
   });
@@ -182,10 +200,20 @@ function Near(pixel, colour, tolerance = 3) {
   return pixel.every((value, i) => Math.abs(value - colour[i]) <= tolerance);
 }
 
-/// Whether anything but the drawing could be painted at (x, y): a robot with its name and
-/// hit-point bar, a scanner cone, a shell with its trail. Margins are generous.
-function Covered(snapshot, x, y) {
-  for (const robot of snapshot.robots.filter((r) => r.state === 'alive')) {
+/// The colour of a cell drawn at `opacity` over the floor.
+function OverFloor(colour, opacity) {
+  return colour.map((value, i) => Math.round(kFloorColour[i] + (value - kFloorColour[i]) * opacity));
+}
+
+/// Whether anything but the drawing could be painted over a cell: a robot with its name and
+/// hit-point bar, a wreck, a scanner cone, a shell with its trail. Margins are generous.
+function Covered(frame, { cell: [x, y], at: [px, py] }) {
+  const { snapshot } = frame;
+  if (frame.labels.some((label) => px >= label.left - 4 && px <= label.right + 4 &&
+      py >= label.top - 4 && py <= label.bottom + 4)) {
+    return true;
+  }
+  for (const robot of snapshot.robots.filter((r) => r.state === 'alive' || r.state === 'destroyed')) {
     const dx = x - robot.x;
     const dy = y - robot.y;
     const distance = Math.hypot(dx, dy);
@@ -194,11 +222,35 @@ function Covered(snapshot, x, y) {
     }
     const turn = Math.atan2(dy, dx) - robot.scannerHeading;
     const off = Math.abs(Math.atan2(Math.sin(turn), Math.cos(turn)));
-    if (distance <= robot.scannerRange + 0.5 && off <= (robot.scannerFieldOfView / 2 + 8) * Math.PI / 180) {
+    if (robot.state === 'alive' && distance <= robot.scannerRange + 0.5 &&
+        off <= (robot.scannerFieldOfView / 2 + 8) * Math.PI / 180) {
       return true;
     }
   }
-  return snapshot.shells.some((shell) => Math.hypot(x - shell.x, y - shell.y) < 2.5);
+  // A shell and its trail, at most 2.5 units behind it.
+  return snapshot.shells.some((shell) => {
+    const speed = Math.hypot(shell.vx, shell.vy) || 1;
+    const back = Math.min(2.5, speed * 0.2);
+    const along = Math.max(0, Math.min(back, ((shell.x - x) * shell.vx + (shell.y - y) * shell.vy) / speed));
+    return Math.hypot(x - (shell.x - shell.vx / speed * along), y - (shell.y - shell.vy / speed * along)) < 1.0;
+  });
+}
+
+/// The first clear cell whose pixel is not what its layer's opacity makes of its colour, or
+/// null; layers at `opacity` when given, else as the page drew them.
+function WrongCell(frame, opacity) {
+  const clear = frame.cells.filter((cell) => !Covered(frame, cell));
+  if (clear.length === 0) {
+    return 'every cell is under something';
+  }
+  for (const cell of clear) {
+    const drawnWith = opacity ?? frame.layers.find((layer) => layer.connection === cell.layer)?.opacity ?? 1;
+    const expected = OverFloor(cell.drawnAs, drawnWith);
+    if (!Near(cell.pixel, expected)) {
+      return `cell at (${cell.cell[0]}, ${cell.cell[1]}) shows ${cell.pixel}, not ${expected}`;
+    }
+  }
+  return null;
 }
 
 // ---- Live ---------------------------------------------------------------------------------
@@ -211,6 +263,7 @@ const kCells = [[-13.5, 8.5], [13.5, 8.5], [-13.5, -8.5], [13.5, -8.5], [0.5, 8.
 describe('live battle', () => {
   let arena;
   let drawing;
+  let redrawing = true;
   let ports;
   let view;
 
@@ -221,11 +274,22 @@ describe('live battle', () => {
     // Cells 1 to 8 on the map, and one item of another code, which is not drawn.
     const items = kCells.map(([x, y], i) => ({ id: i + 1, rect: [x, y, 0.5, 0.5], code: 8, colour: kCellColour }));
     items.push({ id: 9, rect: [0, 0, 3, 3], code: 5, colour: [255, 0, 255] });
-    drawing = await Draw(ports.drawing, items);
+    drawing = await ConnectDrawing(ports.drawing);
+    await drawing.draw(items);
+    // A client that stops drawing has its layer fade out: this one redraws a cell steadily,
+    // as the client's danger map does.
+    (async () => {
+      while (redrawing && !drawing.socket.destroyed) {
+        await drawing.draw(items.slice(0, 1)).catch(() => {});
+        await new Promise((resolve) => setTimeout(resolve, 200));
+      }
+    })();
     view = await OpenPage(ports.url);
+    await view.page.setViewportSize({ width: 1280, height: 800 });
   });
   after(async () => {
-    drawing?.destroy();
+    redrawing = false;
+    drawing?.socket.destroy();
     await view?.page.close();
     arena?.child.kill('SIGTERM');
     await arena?.ended;
@@ -254,7 +318,7 @@ describe('live battle', () => {
     assert.match(await page.textContent('#layers'), /connection \d+ \(Graphics\)/);
   });
 
-  test('canvas pixels carry each robot\'s colour and the drawn cells\' colour', async () => {
+  test('pixels carry each robot\'s colour and each cell\'s on the scale; the story is told', async () => {
     const { page } = view;
     await Eventually(async () => {
       const frame = await ReadFrame(page);
@@ -269,7 +333,8 @@ describe('live battle', () => {
       return null;
     }, 15, 'robot pixels');
 
-    // A cell with nothing drawn over it in the frame: its pixel is the cell's colour exactly.
+    // A cell with nothing drawn over it in the frame: its pixel is its colour on the scale,
+    // at its layer's opacity, over the floor.
     await Eventually(async () => {
       const frame = await ReadFrame(page);
       if (!frame) {
@@ -278,38 +343,33 @@ describe('live battle', () => {
       if (frame.cells.length !== kCells.length) {
         return `${frame.cells.length} cells drawn, not ${kCells.length}`;
       }
-      const clear = frame.cells.filter(({ cell }) => !Covered(frame.snapshot, cell[0], cell[1]));
-      if (clear.length === 0) {
-        return 'every cell is under something';
+      if (!(frame.layers[0]?.opacity > 0.5)) {
+        return `the layer is drawn at opacity ${frame.layers[0]?.opacity}`;
       }
-      const wrong = clear.find(({ pixel }) => !Near(pixel, kCellColour));
-      return wrong ? `cell at (${wrong.cell[0]}, ${wrong.cell[1]}) shows ${wrong.pixel}` : null;
+      return WrongCell(frame);
     }, 15, 'cell pixels');
-    await page.screenshot({ path: join(outputDirectory, 'viewer.png') });
+    // The story so far: both robots joined, and both have a line on the hit-point chart.
+    await Eventually(async () => {
+      const { feed, chart } = await page.evaluate(() => ({ feed: viewerState.feed, chart: viewerState.chart }));
+      return feed >= 2 && chart.robots === 2 ? null : `${feed} events listed, ${chart.robots} robots charted`;
+    }, 10, 'the event feed and the chart');
   });
 
   test('a drawing\'s toggle hides its cells and shows them again', async () => {
     const { page } = view;
     const toggle = page.locator('#layers input[type=checkbox]');
     assert.equal(await toggle.count(), 1);
-    const cellPixels = async (colour) => {
-      const frame = await ReadFrame(page);
-      const clear = frame.cells.filter(({ cell }) => !Covered(frame.snapshot, cell[0], cell[1]));
-      if (clear.length === 0) {
-        return 'every cell is under something';
-      }
-      const wrong = clear.find(({ pixel }) => !Near(pixel, colour));
-      return wrong ? `cell at (${wrong.cell[0]}, ${wrong.cell[1]}) shows ${wrong.pixel}, not ${colour}` : null;
-    };
     await toggle.uncheck();
-    await Eventually(() => cellPixels(kFloorColour), 10, 'hidden cells show the floor');
+    await Eventually(async () => WrongCell(await ReadFrame(page), 0), 10, 'hidden cells show the floor');
     await toggle.check();
-    await Eventually(() => cellPixels(kCellColour), 10, 'shown cells show their colour');
+    await Eventually(async () => WrongCell(await ReadFrame(page)), 10, 'shown cells show their colour');
+    await page.screenshot({ path: join(outputDirectory, 'live_1280x800.png') });
   });
 
   test('the page reconnects when the arena restarts on its port', async () => {
     const { page } = view;
-    drawing.destroy();
+    redrawing = false;
+    drawing.socket.destroy();
     arena.child.kill('SIGTERM');
     assert.equal(await arena.ended, 0);
     await Eventually(async () => {
@@ -349,7 +409,7 @@ describe('replay', () => {
     replay = StartArena(['--replay', recording, '--http', '0'], 'replay.log');
     const firstLine = await replay.firstLine;
     assert.match(firstLine, /^botarena replaying .* \(\d+ snapshots, 0 s to 4 s\), viewer at /);
-    view = await OpenPage(/viewer at (\S+)/.exec(firstLine)[1]);
+    view = await OpenPage(/viewer at (\S+)/.exec(firstLine)[1], { withoutStory: true });
   });
   after(async () => {
     await view?.page.close();
@@ -361,14 +421,19 @@ describe('replay', () => {
     const { page } = view;
     await page.selectOption('#speed', '4');
     await page.waitForSelector('#replay[data-ended="true"]', { timeout: 20000 });
+    // Without /story, the stream alone told the hit-point chart.
+    assert.equal(await page.evaluate(() => viewerState.chart.robots), summary.robots.length);
     assert.equal(await page.textContent('#clock'), '0:04.0');
     const outcome = summary.winner ? `${summary.winner.name} wins` : 'draw';
     assert.equal(await page.textContent('#over'), `Battle over: duration reached · ${outcome}`);
     const rows = await page.locator('#scoreboard tbody tr').evaluateAll((trs) =>
       trs.map((tr) => Array.from(tr.cells, (cell) => cell.textContent)));
     assert.equal(rows.length, summary.robots.length);
-    summary.robots.forEach((robot, i) => {
-      const [name, type, state, hitPoints, shots, hits, dealt, taken, alive, score, rank] = rows[i];
+    // Ranked, the rows go by rank.
+    assert.deepEqual(rows.map((row) => Number(row[10])), rows.map((_, i) => i + 1));
+    summary.robots.forEach((robot) => {
+      const [name, type, state, hitPoints, shots, hits, dealt, taken, alive, score, rank] =
+        rows.find((row) => row[0] === robot.name);
       assert.deepEqual([name, type, state, Number(shots), Number(hits), Number(rank)],
         [robot.name, robot.type, robot.state, robot.shots, robot.hits, robot.rank]);
       assert.ok(Math.abs(Number(score) - robot.score) <= 0.0051, `${robot.name}: score ${score}`);
@@ -399,6 +464,134 @@ describe('replay', () => {
       const clock = await page.textContent('#clock');
       return /^0:0(1\.9|2\.0)$/.test(clock) ? null : `clock shows ${clock}`;
     }, 10, 'seeking to 2 s');
+    assert.deepEqual(view.foreign, []);
+    assert.deepEqual(view.errors, []);
+  });
+});
+
+// ---- A staged battle, replayed to the moments that show it ----------------------------------
+
+/// Seeks the paused replay to `time` and waits until the frame of that time is drawn.
+async function SeekTo(page, time) {
+  await page.locator('#seek').evaluate((bar, at) => {
+    bar.value = String(at);
+    bar.dispatchEvent(new Event('input'));
+    bar.dispatchEvent(new Event('change'));
+  }, time);
+  await page.waitForFunction((at) => window.viewerState.snapshot?.time === at, time, { timeout: 10000 });
+}
+
+describe('replay of a staged battle', () => {
+  let replay;
+  let view;
+
+  before(async () => {
+    const recording = join(scratch, 'staged.jsonl');
+    WriteStagedBattle(recording);
+    replay = StartArena(['--replay', recording, '--http', '0'], 'staged_replay.log');
+    view = await OpenPage(/viewer at (\S+)/.exec(await replay.firstLine)[1]);
+    await view.page.setViewportSize({ width: 1280, height: 800 });
+  });
+  after(async () => {
+    await view?.page.close();
+    replay?.child.kill('SIGTERM');
+    await replay?.ended;
+  });
+
+  test('played to its end, it tells its story: events, hit points, marks on the seek bar', async () => {
+    const { page } = view;
+    await page.selectOption('#speed', '16');
+    await page.waitForSelector('#replay[data-ended="true"]', { timeout: 20000 });
+    const story = await page.evaluate(() => ({ chart: viewerState.chart, marks: viewerState.marks,
+      feed: document.getElementById('feed').textContent }));
+    assert.equal(story.chart.robots, kStaged.names.length);
+    assert.deepEqual(story.marks, { hits: kStaged.hits, destroyed: kStaged.destroyed });
+    assert.match(story.feed, /Sniper 3 destroyed Wanderer 4/);
+    // The key steps one frame back.
+    await page.evaluate(() => document.activeElement?.blur());
+    await page.keyboard.press('ArrowLeft');
+    await page.waitForFunction((at) => window.viewerState.snapshot?.time === at, kStaged.end - 0.05);
+    await SeekTo(page, 4.05);
+    await page.screenshot({ path: join(outputDirectory, 'replay_marks.png') });
+  });
+
+  test('names of touching robots do not overlap, and a shell is more than a few pixels', async () => {
+    const { page } = view;
+    await SeekTo(page, kStaged.touchingAt);
+    const labels = await page.evaluate(() => viewerState.labels);
+    assert.equal(labels.length, kStaged.names.length);
+    for (const [i, a] of labels.entries()) {
+      for (const b of labels.slice(i + 1)) {
+        const apart = a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+        assert.ok(apart, `${a.name} and ${b.name}: ${JSON.stringify([a, b])}`);
+      }
+    }
+    await SeekTo(page, kStaged.shellAt);
+    const shell = await page.evaluate(() => {
+      const [drawn] = window.viewerState.shells;
+      const reach = Math.ceil(drawn.radius) + 2;
+      const pixels = document.getElementById('field').getContext('2d')
+        .getImageData(Math.round(drawn.x) - reach, Math.round(drawn.y) - reach, 2 * reach, 2 * reach).data;
+      let lit = 0;
+      for (let i = 0; i < pixels.length; i += 4) {
+        lit += Math.max(pixels[i] - 35, pixels[i + 1] - 40, pixels[i + 2] - 48) > 60 ? 1 : 0;
+      }
+      return { ...drawn, lit };
+    });
+    assert.ok(shell.lit >= 30 && shell.trail >= 20, JSON.stringify(shell));
+  });
+
+  test('the danger map is named after its robot and fades while it draws nothing', async () => {
+    const { page } = view;
+    const opacity = async (time) => {
+      await SeekTo(page, time);
+      return page.evaluate(() => window.viewerState.layers[0].opacity);
+    };
+    assert.match(await page.textContent('#layers'), new RegExp(kStaged.layerName));
+    assert.ok((await opacity(kStaged.drawingAt)) > 0.5, 'shown half a second after its last cell');
+    assert.equal(await opacity(kStaged.stoppedAt), 0, 'gone two seconds after');
+    assert.ok((await opacity(kStaged.resumedAt)) > 0.5, 'back once it draws again');
+  });
+
+  test('the wheel zooms around the pointer; f fits the field again', async () => {
+    const { page } = view;
+    await SeekTo(page, kStaged.touchingAt);
+    const box = await page.locator('#field').boundingBox();
+    const before = await page.evaluate(() => ({ scale: viewerState.scale, at: viewerState.toCanvas(-5.6, 3.3) }));
+    await page.mouse.move(box.x + before.at[0], box.y + before.at[1]);
+    await page.mouse.wheel(0, -600);
+    await page.waitForFunction((scale) => window.viewerState.scale > 2 * scale, before.scale);
+    const after = await page.evaluate(() => viewerState.toCanvas(-5.6, 3.3));
+    assert.ok(Math.hypot(after[0] - before.at[0], after[1] - before.at[1]) < 2, `${after} moved from ${before.at}`);
+    await page.screenshot({ path: join(outputDirectory, 'zoom.png') });
+    await page.keyboard.press('f');
+    await page.waitForFunction((scale) => Math.abs(window.viewerState.scale - scale) < 1e-6, before.scale);
+  });
+
+  test('at 800×600 every scoreboard column and the speed menu are in view', async () => {
+    const { page } = view;
+    await page.setViewportSize({ width: 800, height: 600 });
+    await SeekTo(page, kStaged.end);
+    const hidden = await page.evaluate(() => {
+      // Out of the window, or cut off by a box that clips what overflows it.
+      const hiddenPart = (element) => {
+        const box = element.getBoundingClientRect();
+        if (box.width === 0 || box.left < 0 || box.right > innerWidth || box.top < 0 || box.bottom > innerHeight) {
+          return true;
+        }
+        for (let outer = element.parentElement; outer; outer = outer.parentElement) {
+          const clip = outer.getBoundingClientRect();
+          if (getComputedStyle(outer).overflowX !== 'visible' && (box.left < clip.left || box.right > clip.right)) {
+            return true;
+          }
+        }
+        return false;
+      };
+      const elements = [...document.querySelectorAll('#scoreboard th'), document.getElementById('speed')];
+      return elements.filter(hiddenPart).map((element) => element.textContent.trim().slice(0, 12));
+    });
+    assert.deepEqual(hidden, []);
+    await page.screenshot({ path: join(outputDirectory, 'layout_800x600.png') });
     assert.deepEqual(view.foreign, []);
     assert.deepEqual(view.errors, []);
   });
