@@ -85,17 +85,23 @@ void BattleStory::Add(const nlohmann::json& snapshot) {
                 continue;
             }
             found = robots.emplace(id, Robot{}).first;
-            found->second.hitPoints = hitPoints;
-            AddPoint(found->second, time, hitPoints);
         }
         Robot& robot = found->second;
         // A robot is named only once its client declares it.
         robot.name = TextIn(entry, "name");
         robot.colour = entry.value("colour", nlohmann::json::array());
         robot.armour = NumberIn(entry, "armour", robot.armour);
-        if (!robot.joined && state != "configuring") {
+        if (!robot.joined) {
+            // Its hit points mean nothing before it is on the field, and a robot whose client
+            // left before starting it never was.
+            if (state == "configuring" || state == "departed") {
+                continue;
+            }
             robot.joined = true;
+            robot.hitPoints = hitPoints;
+            robot.state = state;
             AddEvent(EventFor(time, "joined", id));
+            AddPoint(robot, time, hitPoints);
         }
         if (hitPoints != robot.hitPoints) {
             if (hitPoints < robot.hitPoints && hit.count(id) == 0) {
@@ -123,13 +129,17 @@ void BattleStory::Add(const nlohmann::json& snapshot) {
 std::shared_ptr<const std::string> BattleStory::Text() const {
     std::unique_lock<std::mutex> lock(mutex);
     // Building the text of a long battle takes milliseconds, part of them under the lock the
-    // arena's loop needs too: however often it is asked for, it is built at most once a second.
+    // arena's loop needs too: however often it is asked for, it is built at most four times a
+    // second, so that a page opened during a battle misses at most that much of it.
     const auto now = std::chrono::steady_clock::now();
-    if (text && (!changed || now - builtAt < std::chrono::seconds(1))) {
+    if (text && (!changed || now - builtAt < std::chrono::milliseconds(250))) {
         return text;
     }
     nlohmann::json list = nlohmann::json::array();
     for (const auto& [id, robot] : robots) {
+        if (!robot.joined) {
+            continue;
+        }
         nlohmann::json points = nlohmann::json::array();
         for (const auto& [at, value] : robot.points) {
             points.push_back({at, Thousandth(value)});

@@ -34,7 +34,8 @@ constexpr std::size_t kMaxStoryRobots = 4096;
 /// "destroyed", robot, name, by, byName, damage, hitPoints}] (by and byName only when known,
 /// damage and hitPoints for hits), omitted (events left out), robots [{id, name, colour,
 /// armour, points [[time, hitPoints]]}]}. The points are a step function: the value at a
-/// robot's first snapshot, at each change, and at its end.
+/// robot's first snapshot on the field, at each change, and at its end. A robot joins when it
+/// is first seen on the field; one whose client left before starting it is not told.
 class BattleStory {
   public:
     /// Tells one more snapshot, which must not come before the last one told. Snapshots that

@@ -43,9 +43,13 @@ TEST(BattleStoryTest, TellsJoinsHitsDestructionsAndDeparturesFromSnapshots) {
     };
     const Row rows[] = {
         {"recorded before snapshots carried events: hits and destructions have no shooter",
-         {{{"time", 0.0}, {"robots", {Robot(1, "configuring", 50), Robot(2, "alive", 50)}}},
+         {{{"time", 0.0},
+           {"robots",
+            {Robot(1, "configuring", 0), Robot(2, "alive", 50), Robot(3, "configuring", 0)}}},
           {{"time", 0.5}, {"robots", {Robot(1, "alive", 50), Robot(2, "alive", 47)}}},
-          {{"time", 1.0}, {"robots", {Robot(1, "departed", 50), Robot(2, "destroyed", 0)}}}},
+          {{"time", 1.0},
+           {"robots",
+            {Robot(1, "departed", 50), Robot(2, "destroyed", 0), Robot(3, "departed", 0)}}}},
          {"joined R2 at 0.00", "joined R1 at 0.50", "hit R2 at 0.50 for 3.0", "left R1 at 1.00",
           "hit R2 at 1.00 for 47.", "destroyed R2 at 1.00"}},
         {"events name the shooter, and the fall they explain is not told twice",
@@ -71,6 +75,14 @@ TEST(BattleStoryTest, TellsJoinsHitsDestructionsAndDeparturesFromSnapshots) {
         }
         EXPECT_EQ(Told(story), row.told) << row.what;
     }
+    // Regression: a robot's line began at 0 hit points while its client was still declaring it.
+    BattleStory story;
+    for (const nlohmann::json& snapshot : rows[0].snapshots) {
+        story.Add(snapshot);
+    }
+    const nlohmann::json robots = nlohmann::json::parse(*story.Text()).at("robots");
+    ASSERT_EQ(robots.size(), 2u); // R3 never came onto the field
+    EXPECT_EQ(robots.at(0).at("points"), nlohmann::json::parse("[[0.5, 50.0], [1.0, 50.0]]"));
 }
 
 TEST(BattleStoryTest, StaysBoundedAndKeepsTheWholeSpanOfEachLine) {
