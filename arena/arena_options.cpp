@@ -104,7 +104,7 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         ->capture_default_str();
     app.add_option("--bots", options.bots, "Built-in opponents")
         ->check(PlainDecimal(false))
-        ->check(CLI::Range(0, 32))
+        ->check(CLI::Range(0, kMaxBots))
         ->capture_default_str();
     std::vector<std::string> opponentNames;
     app.add_option("--opponent", opponentNames,
@@ -132,8 +132,10 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     app.add_option("--http", http,
                    "Port of the battle viewer on the bind address; 0 picks a free one; off")
         ->capture_default_str();
-    CLI::Option* recordOption = app.add_option(
-        "--record", options.recordPath, "Record the battle as JSON lines to FILE, for --replay");
+    CLI::Option* recordOption =
+        app.add_option("--record", options.recordPath,
+                       "Record the battle as JSON lines to FILE, gzip-compressed when FILE ends in "
+                       ".gz, for --replay");
     CLI::Option* replayOption =
         app.add_option("--replay", options.replayPath,
                        "Serve a recorded battle to the viewer instead of running one");

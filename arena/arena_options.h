@@ -10,13 +10,17 @@
 
 namespace botarena {
 
+/// Built-in opponents at most: the battle's step stays within its 10 ms with this many on the
+/// largest field, with room to spare for the connections.
+constexpr int kMaxBots = 1024;
+
 /// Everything the command line sets, with the arena's defaults.
 struct ArenaOptions {
     std::string bind = "127.0.0.1";
     /// Robot connections; drawing connections use the next port. 0 picks a free pair.
     /// [Limit: 0 to 65534]
     int port = 9386;
-    /// Built-in opponents. [Limit: 0 to 32]
+    /// Built-in opponents. [Limit: 0 to kMaxBots]
     int bots = 0;
     /// The opponents' kinds, taken in turn by the `bots` opponents. [Limit: not empty]
     std::vector<OpponentKind> opponents = {OpponentKind::Hunter, OpponentKind::Sniper};

@@ -16,10 +16,15 @@ constexpr double kSpawnWallMargin = 1.0;
 constexpr double kSpawnSpacing = 2.0;
 /// Random spawn points tried before taking the last one regardless.
 constexpr int kSpawnAttempts = 200;
+/// The grid's cells: a few robot diameters, so that a move or a shell looks at a cell or four,
+/// and a scanner's reach spans tens of cells rather than the field's thousands.
+/// [Units: field units]
+constexpr double kGridCellSize = 4.0;
 
 } // namespace
 
-Battle::Battle(FieldSize field, std::uint32_t seed) : field(field), random(seed) {}
+Battle::Battle(FieldSize field, std::uint32_t seed)
+    : field(field), random(seed), grid(field, kGridCellSize) {}
 
 ArenaRobot& Battle::AddRobot(bool builtIn) {
     const int id = nextRobotId++;
@@ -60,13 +65,11 @@ void Battle::PlaceAtRandom(ArenaRobot& robot) {
     for (int attempt = 0; attempt < kSpawnAttempts; ++attempt) {
         spot = {alongX(random), alongY(random)};
         bool free = true;
-        for (const auto& [otherId, other] : robots) {
-            if (other.IsRunning() &&
-                Distance(spot, {other.Body().x, other.Body().y}) < kSpawnSpacing) {
+        grid.ForEachNear(spot, kSpawnSpacing, [&](const SpatialGrid::Entry& other) {
+            if (Distance(spot, other.position) < kSpawnSpacing && other.robot->IsRunning()) {
                 free = false;
-                break;
             }
-        }
+        });
         if (free) {
             break;
         }
@@ -77,6 +80,7 @@ void Battle::PlaceAtRandom(ArenaRobot& robot) {
 void Battle::Place(ArenaRobot& robot, const BodyState& at) {
     const Vec2 inside = KeepInside(field, {at.x, at.y}, kRobotRadius);
     robot.Start(BodyState{inside.x, inside.y, at.heading});
+    grid.Insert(robot);
     ++roundStarted;
 }
 
@@ -92,6 +96,7 @@ void Battle::RemoveRobot(int id) {
     const bool wasRunning = robot->IsRunning();
     robot->Depart();
     if (wasRunning) {
+        grid.Remove(*robot);
         Outlive(id);
     }
     goneOrder.push_back(id);
@@ -105,6 +110,9 @@ void Battle::ForgetRobot(int id) {
     const auto found = robots.find(id);
     if (found == robots.end()) {
         return;
+    }
+    if (found->second.IsRunning()) {
+        grid.Remove(found->second);
     }
     const RobotRecord totals = found->second.Totals();
     ++forgotten.count;
@@ -136,6 +144,7 @@ const RoundResult& Battle::EndRound(const std::string& reason) {
     for (auto& [id, robot] : robots) {
         robot.Survive();
     }
+    grid.Clear();
     shells.clear();
     RoundResult result;
     result.number = round;
@@ -180,13 +189,17 @@ std::vector<const ArenaRobot*> Battle::SeenRobots(int id) const {
     }
     const ScannerSettings& scanner = robot->Settings().scanner;
     const Vec2 apex{robot->Body().x, robot->Body().y};
-    for (const auto& [otherId, other] : robots) {
-        if (otherId != id && other.IsRunning() &&
-            InsideCone(apex, robot->ScannerHeading(), scanner.range, scanner.fieldOfView,
-                       {other.Body().x, other.Body().y})) {
-            seen.push_back(&other);
-        }
-    }
+    const double heading = robot->ScannerHeading();
+    grid.ForEachInCone(
+        apex, heading, scanner.range, scanner.fieldOfView, [&](const SpatialGrid::Entry& other) {
+            if (other.id != id &&
+                InsideCone(apex, heading, scanner.range, scanner.fieldOfView, other.position) &&
+                other.robot->IsRunning()) {
+                seen.push_back(other.robot);
+            }
+        });
+    std::sort(seen.begin(), seen.end(),
+              [](const ArenaRobot* a, const ArenaRobot* b) { return a->Id() < b->Id(); });
     return seen;
 }
 
@@ -242,6 +255,14 @@ int Battle::RunningCount() const {
     return running;
 }
 
+int Battle::RunningClientCount() const {
+    int running = 0;
+    for (const auto& [id, robot] : robots) {
+        running += robot.IsRunning() && !robot.IsBuiltIn() ? 1 : 0;
+    }
+    return running;
+}
+
 std::vector<BattleEvent> Battle::Step(double dt) {
     std::vector<BattleEvent> events;
     // Robots in id order: each sees the others where this step has already put them.
@@ -264,7 +285,8 @@ std::vector<BattleEvent> Battle::Step(double dt) {
 }
 
 void Battle::MoveRobot(ArenaRobot& robot, double dt) {
-    const BodyState& now = robot.Body();
+    const BodyState now = robot.Body();
+    const Vec2 from{now.x, now.y};
     BodyState next = StepBody(now, robot.Settings().engine, robot.Order(), dt);
     // Walls: the centre is held a radius inside them; motion along a wall goes on.
     const Vec2 held = KeepInside(field, {next.x, next.y}, kRobotRadius);
@@ -272,19 +294,22 @@ void Battle::MoveRobot(ArenaRobot& robot, double dt) {
     next.y = held.y;
     // Other robots: a move that would bring two robots closer while they overlap is refused,
     // so robots stop on contact but can always back away or turn aside.
-    for (const auto& [otherId, other] : robots) {
-        if (otherId == robot.Id() || !other.IsRunning()) {
-            continue;
+    // Any one such robot refuses the move, so the order they are looked at in does not matter.
+    bool blocked = false;
+    grid.ForEachNear(held, 2.0 * kRobotRadius, [&](const SpatialGrid::Entry& other) {
+        if (blocked || other.id == robot.Id()) {
+            return;
         }
-        const Vec2 centre{other.Body().x, other.Body().y};
-        const double after = Distance(held, centre);
-        if (after < 2.0 * kRobotRadius && after < Distance({now.x, now.y}, centre)) {
-            next.x = now.x;
-            next.y = now.y;
-            break;
-        }
+        const double after = Distance(held, other.position);
+        blocked = after < 2.0 * kRobotRadius && after < Distance(from, other.position) &&
+                  other.robot->IsRunning();
+    });
+    if (blocked) {
+        next.x = now.x;
+        next.y = now.y;
     }
     robot.MoveTo(next, dt);
+    grid.Move(robot, from);
 }
 
 bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events) {
@@ -295,19 +320,22 @@ bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events
                   shell.position.y + shell.velocity.y * scale};
 
     // The first robot along the way takes the hit; the shooter is never hit by its own shell.
+    // Of robots touched at the same point, the lowest id takes it.
     ArenaRobot* target = nullptr;
     double nearest = 2.0;
-    for (auto& [id, robot] : robots) {
-        if (id == shell.ownerId || !robot.IsRunning()) {
-            continue;
+    grid.ForEachNearSegment(shell.position, to, kRobotRadius, [&](const SpatialGrid::Entry& other) {
+        ArenaRobot& robot = *other.robot;
+        if (robot.Id() == shell.ownerId || !robot.IsRunning()) {
+            return;
         }
-        const std::optional<double> touch = SegmentTouchesCircle(
-            shell.position, to, {robot.Body().x, robot.Body().y}, kRobotRadius);
-        if (touch && *touch < nearest) {
+        const std::optional<double> touch =
+            SegmentTouchesCircle(shell.position, to, other.position, kRobotRadius);
+        if (touch && (*touch < nearest ||
+                      (*touch == nearest && target != nullptr && robot.Id() < target->Id()))) {
             nearest = *touch;
             target = &robot;
         }
-    }
+    });
     if (target != nullptr) {
         const double lost = target->TakeDamage(shell.damage);
         if (ArenaRobot* shooter = Find(shell.ownerId)) {
@@ -317,6 +345,7 @@ bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events
         events.push_back(
             {BattleEvent::Kind::Hit, shell.ownerId, target->Id(), lost, target->HitPoints()});
         if (target->Stage() == RobotStage::Destroyed) {
+            grid.Remove(*target);
             Outlive(target->Id());
             events.push_back({BattleEvent::Kind::Destroyed, shell.ownerId, target->Id(), 0.0, 0.0});
         }

@@ -2,6 +2,7 @@
 
 #include "arena/battle/arena_robot.h"
 #include "arena/battle/spatial.h"
+#include "arena/battle/spatial_grid.h"
 #include "arena/battle/standings.h"
 
 #include <cstddef>
@@ -74,6 +75,12 @@ class Battle {
   public:
     /// `seed` fixes the spawn points.
     Battle(FieldSize field, std::uint32_t seed);
+    // The grid points into the robots it indexes: a copy would point into the original's,
+    // while a move takes the robots' nodes along with the grid.
+    Battle(const Battle&) = delete;
+    Battle& operator=(const Battle&) = delete;
+    Battle(Battle&&) = default;
+    Battle& operator=(Battle&&) = default;
 
     const FieldSize& Field() const { return field; }
     /// Simulated time since the battle began. [Units: s]
@@ -133,6 +140,8 @@ class Battle {
     /// The shells in flight that this robot fired.
     std::size_t ShellsOf(int ownerId) const;
     int RunningCount() const;
+    /// Running robots that clients drive, the built-in opponents left out.
+    int RunningClientCount() const;
     /// At most one robot is left after at least two have been on the field in this round.
     bool IsDecided() const { return roundStarted >= 2 && RunningCount() <= 1; }
 
@@ -150,6 +159,9 @@ class Battle {
     FieldSize field;
     std::mt19937 random;
     std::map<int, ArenaRobot> robots;
+    /// Exactly the running robots, where their bodies are: what scanners, moves, shells and
+    /// spawn points can meet is looked up among the robots nearby.
+    SpatialGrid grid;
     std::vector<Shell> shells;
     int nextRobotId = 1;
     std::int32_t nextShellId = 1;

@@ -294,7 +294,7 @@ void RobotRequestHandler::Start(ArenaRobot& robot) {
     if (robot.Stage() != RobotStage::Configuring) {
         throw Refusal("Robot already started");
     }
-    if (battle.RunningCount() >= kMaxRunningRobots) {
+    if (battle.RunningClientCount() >= kMaxRunningRobots) {
         throw Refusal("The arena already runs its limit of " + std::to_string(kMaxRunningRobots) +
                       " robots");
     }

@@ -8,9 +8,10 @@
 
 namespace botarena {
 
-/// Robots on the field at once: StartRobot beyond it is refused. Robots that were destroyed or
-/// whose connection left no longer count. Above the 64 robot connections and 32 opponents, so
-/// only a raised connection cap reaches it.
+/// Clients' robots on the field at once: StartRobot beyond it is refused. Robots that were
+/// destroyed or whose connection left no longer count, nor do the built-in opponents, which
+/// --bots bounds on its own: however many there are, clients still find their places. Above the
+/// 64 robot connections, so only a raised connection cap reaches it.
 constexpr int kMaxRunningRobots = 128;
 
 /// Serves the requests of one robot connection against the battle. Identity and settings may

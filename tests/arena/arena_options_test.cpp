@@ -78,17 +78,19 @@ TEST(ArenaOptionsTest, NumbersArePlainDecimalsInRange) {
         bool accepted;
     };
     const Row rows[] = {
-        {{"--port", "0x4a"}, false},      {{"--port", "+74"}, false},
-        {{"--port", "74"}, true},         {{"--bots", "1e1"}, false},
-        {{"--bots", " 2"}, false},        {{"--seed", "-1"}, false},
-        {{"--seed", "4294967295"}, true}, {{"--duration", "nan"}, false},
-        {{"--duration", "inf"}, false},   {{"--duration", "1e3"}, false},
-        {{"--duration", "1."}, false},    {{"--duration", "2.5"}, true},
-        {{"--field", " 30x20"}, false},   {{"--field", "30x20 "}, false},
-        {{"--field", "3e1x20"}, false},   {{"--field", "30.5x20"}, true},
-        {{"--rounds", "0"}, false},       {{"--rounds", "1"}, true},
-        {{"--rounds", "100"}, true},      {{"--rounds", "101"}, false},
-        {{"--rounds", "2.0"}, false},
+        {{"--port", "0x4a"}, false},       {{"--port", "+74"}, false},
+        {{"--port", "74"}, true},          {{"--bots", "1e1"}, false},
+        {{"--bots", " 2"}, false},         {{"--seed", "-1"}, false},
+        {{"--seed", "4294967295"}, true},  {{"--duration", "nan"}, false},
+        {{"--duration", "inf"}, false},    {{"--duration", "1e3"}, false},
+        {{"--duration", "1."}, false},     {{"--duration", "2.5"}, true},
+        {{"--field", " 30x20"}, false},    {{"--field", "30x20 "}, false},
+        {{"--field", "3e1x20"}, false},    {{"--field", "30.5x20"}, true},
+        {{"--rounds", "0"}, false},        {{"--rounds", "1"}, true},
+        {{"--rounds", "100"}, true},       {{"--rounds", "101"}, false},
+        {{"--rounds", "2.0"}, false},      {{"--bots", "1024"}, true},
+        {{"--bots", "1025"}, false},       {{"--field", "200x200"}, true},
+        {{"--field", "200x200.5"}, false},
     };
     for (const Row& row : rows) {
         const ParsedOptions parsed = Parse(row.arguments);

@@ -335,6 +335,13 @@ TEST_F(RobotRequestHandlerTest, StartsAreLimitedByRobotsOnTheFieldNotByStartsEve
     // robot and the refused one are still configuring.
     EXPECT_EQ(battle.Robots().size(), 2 + kMaxKeptGoneRobots + running.size());
     EXPECT_EQ(battle.Forgotten().count, 1100 - static_cast<int>(kMaxKeptGoneRobots));
+
+    // Regression: built-in opponents counted too, so with 128 of them no client could start.
+    for (int i = 0; i < 2 * kMaxRunningRobots; ++i) {
+        battle.StartRobot(battle.AddRobot(true).Id());
+    }
+    Reply afterOpponents = startNew();
+    EXPECT_EQ(ErrorText(afterOpponents), "");
 }
 
 TEST_F(RobotRequestHandlerTest, DestroyedRobotIsToldSoOnEveryRequest) {
