@@ -91,13 +91,14 @@ class FloorCycle {
         for (const ControllerMessage type :
              {slow, ControllerMessage::GetSeenRobots, ControllerMessage::GetSeenObjects,
               ControllerMessage::GetOrientation, ControllerMessage::GetPosition}) {
-            connection.Exchange(static_cast<std::int32_t>(type), empty);
+            connection.ExchangeInto(static_cast<std::int32_t>(type), empty, reply);
         }
     }
 
   private:
     Connection& connection;
     const Message empty;
+    Message reply; // kept, as the controller keeps its reply
     bool scannerNext = true;
 };
 

@@ -54,12 +54,18 @@ void Connection::Connect(const std::string& host, std::int32_t port) {
 }
 
 Message Connection::Exchange(std::int32_t messageType, const Message& request) {
+    Message reply;
+    ExchangeInto(messageType, request, reply);
+    return reply;
+}
+
+void Connection::ExchangeInto(std::int32_t messageType, const Message& request, Message& reply) {
     const std::lock_guard<std::mutex> hold(exchangeLock);
     frameBuffer.clear();
     AppendRequestFrame(frameBuffer, messageType, request);
     SendAll(socket, frameBuffer, Deadline::After(timeouts.replySeconds),
             "Error sending message to server");
-    return ReceiveReply(socket, Deadline::After(timeouts.replySeconds), replyBuffer);
+    ReceiveReply(socket, Deadline::After(timeouts.replySeconds), replyBuffer, reply);
 }
 
 void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const Deadline& deadline,
@@ -81,6 +87,13 @@ Message ReceiveReply(ByteStream& stream, const Deadline& deadline) {
 
 Message ReceiveReply(ByteStream& stream, const Deadline& deadline,
                      std::vector<std::uint8_t>& held) {
+    Message reply;
+    ReceiveReply(stream, deadline, held, reply);
+    return reply;
+}
+
+void ReceiveReply(ByteStream& stream, const Deadline& deadline, std::vector<std::uint8_t>& held,
+                  Message& reply) {
     // A hostile server may have made the last reply huge and then failed it: its storage is not
     // kept for the rest of the run.
     if (held.capacity() > kKeptReplyBytes) {
@@ -109,13 +122,13 @@ Message ReceiveReply(ByteStream& stream, const Deadline& deadline,
             throw std::runtime_error("Unexpected server response");
         }
         if (received == frameBytes) {
-            const auto payload = held.begin() + static_cast<std::ptrdiff_t>(kReplyHeaderBytes);
-            Message reply(std::vector<std::uint8_t>(
-                payload, held.begin() + static_cast<std::ptrdiff_t>(frameBytes)));
+            // Copied rather than handed over, so that `held` and the caller's reply both keep
+            // their storage; a reply is small, and the copy costs less than an allocation.
+            reply.Assign(held.data() + kReplyHeaderBytes, declared);
             if (held.capacity() > kKeptReplyBytes) {
                 std::vector<std::uint8_t>().swap(held);
             }
-            return reply;
+            return;
         }
     }
 }

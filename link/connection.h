@@ -49,6 +49,8 @@ class Connection final : public MessageChannel {
 
     /// One request and its reply, under the connection's lock.
     Message Exchange(std::int32_t messageType, const Message& request) override;
+    /// The same into `reply`, whose storage is reused: a steady exchange allocates nothing.
+    void ExchangeInto(std::int32_t messageType, const Message& request, Message& reply) override;
 
   private:
     std::string name;
@@ -76,6 +78,11 @@ Message ReceiveReply(ByteStream& stream, const Deadline& deadline);
 /// next: whatever it holds is overwritten, and after a reply larger than kKeptReplyBytes (or
 /// before the next one, when such a reply failed) it is released rather than kept.
 Message ReceiveReply(ByteStream& stream, const Deadline& deadline, std::vector<std::uint8_t>& held);
+
+/// The same, with the payload copied into `reply`, read from the start, so that the caller's
+/// storage is reused too. On an error `reply` is left as it was.
+void ReceiveReply(ByteStream& stream, const Deadline& deadline, std::vector<std::uint8_t>& held,
+                  Message& reply);
 
 /// The largest reply frame whose storage `ReceiveReply` keeps for the next. [Units: bytes]
 constexpr std::size_t kKeptReplyBytes = 64 * 1024;

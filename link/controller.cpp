@@ -55,16 +55,12 @@ Controller::Controller() : ServerInterface(kControllerClientName, kControllerInt
 Controller::Controller(std::unique_ptr<MessageChannel> channel)
     : ServerInterface(std::move(channel)) {}
 
-void Controller::RequestDoubles(ControllerMessage type, std::initializer_list<double> values) {
-    Message request;
-    for (const double value : values) {
-        request.AddDouble(value);
-    }
-    Request(type, request);
-}
+// Every operation builds its request in the kept request and reads the kept reply while it
+// holds the exchange, so that a cycle's requests and replies allocate nothing; only the lists
+// of sightings it returns do.
 
-Message Controller::Request(ControllerMessage type, const Message& request) {
-    Message reply = Transact(static_cast<std::int32_t>(type), request);
+Message& Controller::Request(ExchangeHold& exchange, ControllerMessage type) {
+    Message& reply = exchange.Send(static_cast<std::int32_t>(type));
     const std::string error = reply.ReadString();
     if (!error.empty()) {
         throw std::runtime_error(error);
@@ -72,28 +68,43 @@ Message Controller::Request(ControllerMessage type, const Message& request) {
     return reply;
 }
 
+void Controller::RequestDoubles(ControllerMessage type, std::initializer_list<double> values) {
+    ExchangeHold exchange(*this);
+    for (const double value : values) {
+        exchange.Request().AddDouble(value);
+    }
+    Request(exchange, type);
+}
+
+double Controller::RequestDouble(ControllerMessage type) {
+    ExchangeHold exchange(*this);
+    return Request(exchange, type).ReadDouble();
+}
+
 std::pair<double, double> Controller::GetPlayingFieldSize() {
-    Message reply =
-        Transact(static_cast<std::int32_t>(ControllerMessage::GetPlayingFieldSize), Message());
+    ExchangeHold exchange(*this);
+    Message& reply =
+        exchange.Send(static_cast<std::int32_t>(ControllerMessage::GetPlayingFieldSize));
     const double xSize = reply.ReadDouble();
     const double ySize = reply.ReadDouble();
     return {xSize, ySize};
 }
 
 std::int32_t Controller::GetRobotId() {
-    return Request(ControllerMessage::GetRobotId).ReadInt();
+    ExchangeHold exchange(*this);
+    return Request(exchange, ControllerMessage::GetRobotId).ReadInt();
 }
 
 void Controller::SetRobotType(const std::string& type) {
-    Message request;
-    request.AddString(type);
-    Request(ControllerMessage::SetRobotType, request);
+    ExchangeHold exchange(*this);
+    exchange.Request().AddString(type);
+    Request(exchange, ControllerMessage::SetRobotType);
 }
 
 void Controller::SetRobotName(const std::string& name) {
-    Message request;
-    request.AddString(name);
-    Request(ControllerMessage::SetRobotName, request);
+    ExchangeHold exchange(*this);
+    exchange.Request().AddString(name);
+    Request(exchange, ControllerMessage::SetRobotName);
 }
 
 void Controller::ConfigureEngine(double maxSpeed, double maxTurnRate) {
@@ -121,18 +132,20 @@ void Controller::ConfigureSecondFitting(double setting) {
 }
 
 void Controller::StartRobot() {
-    Request(ControllerMessage::StartRobot);
+    ExchangeHold exchange(*this);
+    Request(exchange, ControllerMessage::StartRobot);
 }
 
 std::pair<double, double> Controller::GetPosition() {
-    Message reply = Request(ControllerMessage::GetPosition);
+    ExchangeHold exchange(*this);
+    Message& reply = Request(exchange, ControllerMessage::GetPosition);
     const double x = reply.ReadDouble();
     const double y = reply.ReadDouble();
     return {x, y};
 }
 
 double Controller::GetOrientation() {
-    return Request(ControllerMessage::GetOrientation).ReadDouble();
+    return RequestDouble(ControllerMessage::GetOrientation);
 }
 
 void Controller::SetEngineSpeed(double speed) {
@@ -144,7 +157,7 @@ void Controller::SetEngineOrientation(double orientation) {
 }
 
 double Controller::GetScannerOrientation() {
-    return Request(ControllerMessage::GetScannerOrientation).ReadDouble();
+    return RequestDouble(ControllerMessage::GetScannerOrientation);
 }
 
 void Controller::SetScannerOrientation(double orientation) {
@@ -152,7 +165,8 @@ void Controller::SetScannerOrientation(double orientation) {
 }
 
 std::vector<RobotSighting> Controller::GetSeenRobots() {
-    Message reply = Request(ControllerMessage::GetSeenRobots);
+    ExchangeHold exchange(*this);
+    Message& reply = Request(exchange, ControllerMessage::GetSeenRobots);
     const std::size_t count = ReadCount(reply);
     std::vector<RobotSighting> robots;
     robots.reserve(PlausibleEntries(reply, count, kMinRobotEntryBytes));
@@ -170,7 +184,8 @@ std::vector<RobotSighting> Controller::GetSeenRobots() {
 }
 
 std::vector<ObjectSighting> Controller::GetSeenObjects() {
-    Message reply = Request(ControllerMessage::GetSeenObjects);
+    ExchangeHold exchange(*this);
+    Message& reply = Request(exchange, ControllerMessage::GetSeenObjects);
     const std::size_t count = ReadCount(reply);
     std::vector<ObjectSighting> objects;
     objects.reserve(PlausibleEntries(reply, count, kMinObjectEntryBytes));
@@ -185,23 +200,25 @@ std::vector<ObjectSighting> Controller::GetSeenObjects() {
 }
 
 double Controller::GetTurretOrientation() {
-    return Request(ControllerMessage::GetTurretOrientation).ReadDouble();
+    return RequestDouble(ControllerMessage::GetTurretOrientation);
 }
 
 double Controller::GetGunCharge() {
-    return Request(ControllerMessage::GetGunCharge).ReadDouble();
+    return RequestDouble(ControllerMessage::GetGunCharge);
 }
 
 std::int32_t Controller::FireGun() {
-    return Request(ControllerMessage::FireGun).ReadInt();
+    ExchangeHold exchange(*this);
+    return Request(exchange, ControllerMessage::FireGun).ReadInt();
 }
 
 void Controller::SetRobotColour(std::int32_t red, std::int32_t green, std::int32_t blue) {
-    Message request;
+    ExchangeHold exchange(*this);
+    Message& request = exchange.Request();
     request.AddInt(red);
     request.AddInt(green);
     request.AddInt(blue);
-    Request(ControllerMessage::SetRobotColour, request);
+    Request(exchange, ControllerMessage::SetRobotColour);
 }
 
 } // namespace botpilot

@@ -78,10 +78,13 @@ class Controller final : public ServerInterface {
     void SetRobotColour(std::int32_t red, std::int32_t green, std::int32_t blue);
 
   private:
-    /// Sends the request and returns its reply after the error text, throwing a non-empty one.
-    Message Request(ControllerMessage type, const Message& request = Message());
+    /// Sends the hold's request and returns its reply after the error text, throwing a non-empty
+    /// one. The reply is valid while the hold lasts.
+    static Message& Request(ExchangeHold& exchange, ControllerMessage type);
     /// A request of doubles only, in order; its reply holds nothing but the error text.
     void RequestDoubles(ControllerMessage type, std::initializer_list<double> values);
+    /// A request without values whose reply holds one double after the error text.
+    double RequestDouble(ControllerMessage type);
 };
 
 } // namespace botpilot

@@ -43,7 +43,8 @@ Graphics::Graphics(std::unique_ptr<MessageChannel> channel) : ServerInterface(st
 void Graphics::DrawItem(std::int32_t id, Point position, double firstExtent, double secondExtent,
                         double third, std::int32_t code, std::int32_t red, std::int32_t green,
                         std::int32_t blue) {
-    Message request;
+    ExchangeHold exchange(*this);
+    Message& request = exchange.Request();
     request.AddInt(id);
     request.AddDouble(position.x);
     request.AddDouble(position.y);
@@ -56,7 +57,7 @@ void Graphics::DrawItem(std::int32_t id, Point position, double firstExtent, dou
     request.AddInt(blue);
     // The whole reply frame is received (the connection insists on it), but nothing in it is
     // read: drawing is diagnostic, and a refused item must not end the run.
-    Transact(kDrawItemMessage, request);
+    exchange.Send(kDrawItemMessage);
 }
 
 } // namespace botpilot

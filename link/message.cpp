@@ -8,6 +8,20 @@
 
 namespace botpilot {
 
+void Message::Assign(const std::uint8_t* first, std::size_t count) {
+    bytes.assign(first, first + count);
+    readPosition = 0;
+}
+
+void Message::Clear(std::size_t keptBytes) noexcept {
+    if (bytes.capacity() > keptBytes) {
+        std::vector<std::uint8_t>().swap(bytes);
+    } else {
+        bytes.clear();
+    }
+    readPosition = 0;
+}
+
 // Each value is appended with one insert, so that a small request costs one allocation rather
 // than one per doubling of its buffer.
 

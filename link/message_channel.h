@@ -17,6 +17,14 @@ class MessageChannel {
 
     /// Sends one request and returns its reply, read from the start.
     virtual Message Exchange(std::int32_t messageType, const Message& request) = 0;
+
+    /// The same, with the reply received into `reply` (its content replaced, read from the
+    /// start), so that a caller which keeps one message for its replies has its storage reused by
+    /// channels that can. `reply` must not be `request`. By default the returned reply is moved
+    /// in.
+    virtual void ExchangeInto(std::int32_t messageType, const Message& request, Message& reply) {
+        reply = Exchange(messageType, request);
+    }
 };
 
 } // namespace botpilot

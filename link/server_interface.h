@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace botpilot {
 
-/// The common base of the server's clients: owns the channel their requests travel on.
+/// The common base of the server's clients: owns the channel their requests travel on, and one
+/// request and one reply message that every exchange refills, so that a steady run of exchanges
+/// allocates nothing for them.
 class ServerInterface {
   public:
     virtual ~ServerInterface() = default;
@@ -25,13 +28,39 @@ class ServerInterface {
     /// A client on another channel, such as a scripted one in tests.
     explicit ServerInterface(std::unique_ptr<MessageChannel> channel);
 
-    /// One request and its reply, read from the start.
-    Message Transact(std::int32_t messageType, const Message& request) {
-        return channel->Exchange(messageType, request);
-    }
+    /// One exchange on the kept request and reply, under the interface's exchange lock: the
+    /// request is built, sent and its reply read while the hold lasts, so that no other caller
+    /// refills either meanwhile. The hold empties both when it ends, releasing storage above
+    /// kKeptMessageBytes.
+    class ExchangeHold {
+      public:
+        explicit ExchangeHold(ServerInterface& owner) : owner(owner), lock(owner.exchangeLock) {}
+        ~ExchangeHold() {
+            owner.request.Clear();
+            owner.reply.Clear();
+        }
+        ExchangeHold(const ExchangeHold&) = delete;
+        ExchangeHold& operator=(const ExchangeHold&) = delete;
+
+        /// The request to fill; empty when the hold begins.
+        Message& Request() { return owner.request; }
+        /// Sends the request and returns its reply, read from the start; valid while the hold
+        /// lasts.
+        Message& Send(std::int32_t messageType) {
+            owner.channel->ExchangeInto(messageType, owner.request, owner.reply);
+            return owner.reply;
+        }
+
+      private:
+        ServerInterface& owner;
+        std::lock_guard<std::mutex> lock;
+    };
 
   private:
     std::unique_ptr<MessageChannel> channel;
+    std::mutex exchangeLock;
+    Message request; // under exchangeLock, like reply
+    Message reply;
 };
 
 } // namespace botpilot

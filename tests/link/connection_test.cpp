@@ -160,6 +160,41 @@ TEST(ConnectionTest, ReplyTrickledOneByteAtATimeIsReassembled) {
     EXPECT_EQ(reply.ReadDouble(), -1.5);
 }
 
+// A reply received into a kept message replaces what it held: a shorter reply after a longer
+// one must not end in the longer one's bytes, and a failed reply must not leave half of itself.
+TEST(ConnectionTest, RepliesReceivedIntoOneKeptMessageReplaceItsContent) {
+    ScriptedServer server([](TcpSocket& client) {
+        AnswerHandshake(client);
+        Message longer;
+        longer.AddString("a reply longer than the next");
+        longer.AddDouble(1.0);
+        for (const Message& reply : {longer, OneInt(42)}) {
+            if (ReadRequest(client)) {
+                WriteReply(client, reply);
+            }
+        }
+        if (ReadRequest(client)) {
+            WriteBytes(client, {5, 0, 0, 0, 0x01, 9});
+            client.Close();
+        }
+    });
+    Connection connection("Controller", 4, kQuick);
+    connection.Connect("127.0.0.1", server.Port());
+
+    Message reply;
+    connection.ExchangeInto(17, Message(), reply);
+    EXPECT_EQ(reply.ReadString(), "a reply longer than the next");
+    connection.ExchangeInto(17, Message(), reply);
+    EXPECT_EQ(reply.Bytes(), OneInt(42).Bytes());
+    EXPECT_EQ(reply.ReadPosition(), 0u);
+    EXPECT_EQ(reply.ReadInt(), 42);
+    EXPECT_EQ(ErrorOf([&] { reply.ReadInt(); }), "Reached end of message");
+    EXPECT_EQ(ErrorOf([&] { connection.ExchangeInto(17, Message(), reply); }),
+              "Error receiving response from server");
+    EXPECT_EQ(reply.Bytes(), OneInt(42).Bytes());
+    server.Join();
+}
+
 TEST(ConnectionTest, EmptyReplyIsAnEmptyMessage) {
     ScriptedServer server(AnswerOneRequestWith([](TcpSocket& c) { WriteBytes(c, {0, 0, 0, 0}); }));
     Connection connection("Controller", 4, kQuick);

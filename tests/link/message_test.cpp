@@ -130,5 +130,49 @@ TEST(MessageTest, WrongTagLeavesTheReadPositionInPlace) {
     EXPECT_EQ(message.ReadInt(), 5);
 }
 
+// A refilled message must hold its new content only: a reply received into the message that held
+// a longer one would otherwise decode the older reply's bytes where its own have ended.
+TEST(MessageTest, RefillingReplacesTheContentAndRestartsTheReading) {
+    Message message;
+    message.AddInt(1);
+    message.AddInt(2);
+    message.ReadInt();
+
+    const Bytes shorter{0x01, 7, 0, 0, 0};
+    message.Assign(shorter.data(), shorter.size());
+    EXPECT_EQ(message.Bytes(), shorter);
+    EXPECT_EQ(message.ReadPosition(), 0u);
+    EXPECT_EQ(message.ReadInt(), 7);
+    EXPECT_EQ(ErrorOf([&] { message.ReadInt(); }), "Reached end of message");
+
+    message.Clear();
+    EXPECT_TRUE(message.Bytes().empty());
+    EXPECT_EQ(message.ReadPosition(), 0u);
+    message.AddInt(3);
+    EXPECT_EQ(message.ReadInt(), 3);
+}
+
+TEST(MessageTest, ClearKeepsStorageUpToTheBoundAndReleasesMore) {
+    struct Case {
+        std::size_t contentBytes;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {0, true},
+        {1024, true},
+        {kKeptMessageBytes, true},
+        {kKeptMessageBytes + 1, false},
+    };
+    for (const Case& c : cases) {
+        const Bytes content(c.contentBytes, 0x01);
+        Message message;
+        message.Assign(content.data(), content.size());
+        const std::size_t capacity = message.Capacity();
+        message.Clear();
+        EXPECT_TRUE(message.Bytes().empty());
+        EXPECT_EQ(message.Capacity(), c.kept ? capacity : 0u) << c.contentBytes << " bytes";
+    }
+}
+
 } // namespace
 } // namespace botpilot
