@@ -49,4 +49,11 @@ Message WorldChannel::Exchange(std::int32_t messageType, const Message& /*reques
     return replies.at(static_cast<std::size_t>(messageType));
 }
 
+void WorldChannel::ExchangeInto(std::int32_t messageType, const Message& /*request*/,
+                                Message& reply) {
+    const std::vector<std::uint8_t>& bytes =
+        replies.at(static_cast<std::size_t>(messageType)).Bytes();
+    reply.Assign(bytes.data(), bytes.size());
+}
+
 } // namespace botpilot::bench

@@ -36,6 +36,9 @@ class WorldChannel final : public MessageChannel {
 
     void Connect(const std::string&, std::int32_t) override {}
     Message Exchange(std::int32_t messageType, const Message& request) override;
+    /// Copies into the caller's kept reply, as a connection does, so that the allocations
+    /// counted are the cycle's own.
+    void ExchangeInto(std::int32_t messageType, const Message& request, Message& reply) override;
 
   private:
     std::vector<Message> replies; // by message type
