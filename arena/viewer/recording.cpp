@@ -99,6 +99,10 @@ std::shared_ptr<RecordingFile> Expand(const std::string& path, RecordingFile& co
     std::vector<unsigned char> out(4 * kLoadBlockBytes);
     std::uint64_t readAt = 0;
     std::uint64_t written = 0;
+    // A text with one endless line is refused as soon as the line passes the limit, rather than
+    // once the disk holds it all.
+    std::size_t lineNumber = 1;
+    std::uint64_t lineLength = 0;
     bool end = false;
     try {
         while (!end) {
@@ -122,6 +126,25 @@ std::shared_ptr<RecordingFile> Expand(const std::string& path, RecordingFile& co
                 if (written + produced > kMaxExpandedRecordingBytes) {
                     throw RecordingError("Recording " + path + " expands beyond " +
                                          std::to_string(kMaxExpandedRecordingBytes >> 30) + " GiB");
+                }
+                for (std::size_t at = 0; at < produced;) {
+                    const void* newline = std::memchr(out.data() + at, '\n', produced - at);
+                    const std::size_t end =
+                        newline ? static_cast<std::size_t>(
+                                      static_cast<const unsigned char*>(newline) - out.data())
+                                : produced;
+                    lineLength += end - at;
+                    if (lineLength > kMaxRecordingLineBytes) {
+                        throw RecordingError("Recording " + path + " line " +
+                                             std::to_string(lineNumber) +
+                                             " is longer than the limit of " +
+                                             std::to_string(kMaxRecordingLineBytes) + " bytes");
+                    }
+                    if (newline) {
+                        ++lineNumber;
+                        lineLength = 0;
+                    }
+                    at = newline ? end + 1 : end;
                 }
                 expanded->Write(written, reinterpret_cast<const char*>(out.data()), produced);
                 written += produced;

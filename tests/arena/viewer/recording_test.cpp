@@ -151,6 +151,23 @@ TEST(RecordingTest, RefusesWhatIsNotARecordingNamingTheLine) {
             EXPECT_EQ(std::string(error.what()).rfind(expected, 0), 0u) << error.what();
         }
     }
+    // Compressed, an endless line is refused as it is expanded, not once it is all on the disk.
+    ScratchFile compressed("long.jsonl.gz");
+    {
+        RecordingWriter writer(compressed.path);
+        writer.Write("{\"time\":0}");
+        writer.Write(std::string(kMaxRecordingLineBytes + 1, ' '));
+    }
+    try {
+        Recording::Load(compressed.path);
+        ADD_FAILURE() << "accepted an endless compressed line";
+    } catch (const RecordingError& error) {
+        EXPECT_EQ(
+            std::string(error.what())
+                .rfind("Recording " + compressed.path + " line 2 is longer than the limit of ", 0),
+            0u)
+            << error.what();
+    }
     // Regression: a named pipe hung the first request for ever, and a pipe from the shell
     // (`<(cat FILE)`) was read once, then answered 500. Checked before anything is read.
     ScratchFile pipe("pipe.jsonl");
