@@ -24,7 +24,8 @@ constexpr std::size_t kMaxEventsPerSnapshot = 256;
 ///   robots [{id, name, type, colour [r, g, b], builtIn, state, x, y, heading, scannerHeading,
 ///            scannerRange, scannerFieldOfView (whole cone, degrees), hitPoints, armour,
 ///            shots, hits, damageDealt, damageTaken, timeAlive, distance}] by id, every robot
-///            that joined (only those in the state "alive" are on the field);
+///            that joined (those "alive" are on the field, and once a round is over its survivors,
+///            "survived", where they stood);
 ///   shells [{id, owner, x, y, vx, vy}];
 ///   drawings [{connection, client, robot {id, name} when known, lastDrawn (s, battle time of
 ///            its last cell; absent before the first), cells [[x, y, halfWidth, halfHeight,

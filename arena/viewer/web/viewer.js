@@ -842,7 +842,9 @@
     drawnRobots = [];
     drawnShells = [];
     Layout(snapshot.field);
-    const onField = snapshot.robots.filter((robot) => robot.state === 'alive');
+    // A battle's survivors stay where they stood when it ended: the winner among them.
+    const onField = snapshot.robots.filter(
+      (robot) => robot.state === 'alive' || robot.state === 'survived');
     if (follow !== null) {
       const robot = onField.find((r) => r.id === follow);
       if (robot) {
