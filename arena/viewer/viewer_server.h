@@ -38,7 +38,8 @@ struct ViewerLimits {
 /// recording. Nothing here runs on the arena's event loop, which only publishes to the hub:
 /// a slow, stalled or hostile browser costs the viewer's threads, never the battle's time.
 ///
-///   GET /, /viewer.js, /viewer.css   the page
+///   GET /, /viewer.css, /viewer.js   the page, and the script modules viewer.js imports
+///                                    (every file of web/ at /<name>)
 ///   GET /info                        {"mode": "live"} or {"mode": "replay", "frames",
 ///                                    "start", "end"}
 ///   GET /events                      live: every new snapshot; replay: the recording from

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace botarena {
 namespace {
@@ -40,13 +41,19 @@ TEST(ViewerServerTest, ServesThePageItsInfoAndLiveSnapshotsAtTwentyASecond) {
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);
     EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
-    EXPECT_NE(page->body.find("<script src=\"viewer.js\">"), std::string::npos);
+    EXPECT_NE(page->body.find("<script type=\"module\" src=\"viewer.js\">"), std::string::npos);
     // The browser itself holds the page to its own origin.
     EXPECT_EQ(page->get_header_value("Content-Security-Policy").rfind("default-src 'self'", 0), 0u);
-    for (const char* path : {"/viewer.js", "/viewer.css"}) {
+    // The entry script, the style sheet and two of the modules the entry imports: a browser
+    // runs a module only when it is served as JavaScript.
+    const char* const kScript = "text/javascript; charset=utf-8";
+    for (const auto& [path, type] : {std::pair{"/viewer.js", kScript},
+             std::pair{"/viewer.css", "text/css; charset=utf-8"}, std::pair{"/story.js", kScript},
+             std::pair{"/field.js", kScript}}) {
         const httplib::Result asset = client.Get(path);
         ASSERT_TRUE(asset) << path;
         EXPECT_EQ(asset->status, 200) << path;
+        EXPECT_EQ(asset->get_header_value("Content-Type"), type) << path;
         EXPECT_GT(asset->body.size(), 1000u) << path;
     }
     // Nothing in the page points elsewhere: it must work on a machine without a network.
