@@ -47,9 +47,9 @@ TEST(ViewerServerTest, ServesThePageItsInfoAndLiveSnapshotsAtTwentyASecond) {
     // The entry script, the style sheet and two of the modules the entry imports: a browser
     // runs a module only when it is served as JavaScript.
     const char* const kScript = "text/javascript; charset=utf-8";
-    for (const auto& [path, type] : {std::pair{"/viewer.js", kScript},
-             std::pair{"/viewer.css", "text/css; charset=utf-8"}, std::pair{"/story.js", kScript},
-             std::pair{"/field.js", kScript}}) {
+    for (const auto& [path, type] :
+         {std::pair{"/viewer.js", kScript}, std::pair{"/viewer.css", "text/css; charset=utf-8"},
+          std::pair{"/story.js", kScript}, std::pair{"/field.js", kScript}}) {
         const httplib::Result asset = client.Get(path);
         ASSERT_TRUE(asset) << path;
         EXPECT_EQ(asset->status, 200) << path;
