@@ -82,11 +82,6 @@ void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const D
 
 Message ReceiveReply(ByteStream& stream, const Deadline& deadline) {
     std::vector<std::uint8_t> held;
-    return ReceiveReply(stream, deadline, held);
-}
-
-Message ReceiveReply(ByteStream& stream, const Deadline& deadline,
-                     std::vector<std::uint8_t>& held) {
     Message reply;
     ReceiveReply(stream, deadline, held, reply);
     return reply;

@@ -75,12 +75,10 @@ void SendAll(ByteStream& stream, const std::vector<std::uint8_t>& bytes, const D
 Message ReceiveReply(ByteStream& stream, const Deadline& deadline);
 
 /// The same, gathering the frame in `held`, whose storage the caller keeps from one reply to the
-/// next: whatever it holds is overwritten, and after a reply larger than kKeptReplyBytes (or
-/// before the next one, when such a reply failed) it is released rather than kept.
-Message ReceiveReply(ByteStream& stream, const Deadline& deadline, std::vector<std::uint8_t>& held);
-
-/// The same, with the payload copied into `reply`, read from the start, so that the caller's
-/// storage is reused too. On an error `reply` is left as it was.
+/// next (whatever it holds is overwritten, and after a reply larger than kKeptReplyBytes, or
+/// before the next one when such a reply failed, it is released rather than kept), and copying
+/// the payload into `reply`, read from the start, so that the caller's storage is reused too. On
+/// an error `reply` is left as it was.
 void ReceiveReply(ByteStream& stream, const Deadline& deadline, std::vector<std::uint8_t>& held,
                   Message& reply);
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sys/stat.h>
@@ -87,87 +88,73 @@ int OpenScratchFile(const std::string& path) {
     return descriptor;
 }
 
-/// Expands the gzip text of `compressed` into an unnamed file. What a cut-short recording holds
-/// up to its cut is kept: indexing then leaves out its last, unfinished line.
-std::shared_ptr<RecordingFile> Expand(const std::string& path, RecordingFile& compressed) {
-    auto expanded = std::make_shared<RecordingFile>(OpenScratchFile(path), path);
-    z_stream stream{};
-    if (inflateInit2(&stream, 15 + 32) != Z_OK) {
-        throw RecordingError("Cannot expand the recording " + path);
+/// The text of a gzip recording, inflated block by block as it is indexed and kept in an unnamed
+/// file for the replay to read from. What a cut-short recording holds up to its cut is given:
+/// indexing then leaves out its last, unfinished line.
+class Expander {
+  public:
+    Expander(const std::string& path, RecordingFile& compressed, RecordingFile& expanded)
+        : path(path), compressed(compressed), expanded(expanded), in(kLoadBlockBytes) {
+        if (inflateInit2(&stream, 15 + 32) != Z_OK) {
+            throw RecordingError("Cannot expand the recording " + path);
+        }
     }
-    std::vector<unsigned char> in(kLoadBlockBytes);
-    std::vector<unsigned char> out(4 * kLoadBlockBytes);
-    std::uint64_t readAt = 0;
-    std::uint64_t written = 0;
-    // A text with one endless line is refused as soon as the line passes the limit, rather than
-    // once the disk holds it all.
-    std::size_t lineNumber = 1;
-    std::uint64_t lineLength = 0;
-    bool end = false;
-    try {
-        while (!end) {
+    ~Expander() { inflateEnd(&stream); }
+    Expander(const Expander&) = delete;
+    Expander& operator=(const Expander&) = delete;
+
+    /// Up to `length` bytes of the text into `into`, also kept in the expanded file; 0 at its end.
+    std::size_t Next(char* into, std::size_t length) {
+        std::size_t produced = 0;
+        while (produced == 0 && !finished && Input()) {
+            stream.next_out = reinterpret_cast<unsigned char*>(into);
+            stream.avail_out = static_cast<uInt>(length);
+            const int status = inflate(&stream, Z_NO_FLUSH);
+            if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+                throw RecordingError("Recording " + path + " is not a gzip text: " +
+                                     (stream.msg ? stream.msg : "damaged"));
+            }
+            produced = length - stream.avail_out;
+            if (status == Z_STREAM_END) {
+                // Compressed pieces may follow one another; anything else ends it.
+                finished = !Input() || stream.avail_in < 2 || stream.next_in[0] != 0x1f ||
+                           stream.next_in[1] != 0x8b;
+                inflateReset(&stream);
+            } else if (status == Z_BUF_ERROR && produced == 0) {
+                finished = true;
+            }
+        }
+        if (written + produced > kMaxExpandedRecordingBytes) {
+            throw RecordingError("Recording " + path + " expands beyond " +
+                                 std::to_string(kMaxExpandedRecordingBytes >> 30) + " GiB");
+        }
+        expanded.Write(written, into, produced);
+        written += produced;
+        return produced;
+    }
+
+  private:
+    /// Whether compressed bytes wait, reading the next block when none do.
+    bool Input() {
+        if (stream.avail_in == 0) {
             const std::size_t got =
                 compressed.Read(readAt, reinterpret_cast<char*>(in.data()), in.size());
-            if (got == 0) {
-                break;
-            }
             readAt += got;
             stream.next_in = in.data();
             stream.avail_in = static_cast<uInt>(got);
-            while (stream.avail_in > 0) {
-                stream.next_out = out.data();
-                stream.avail_out = static_cast<uInt>(out.size());
-                const int status = inflate(&stream, Z_NO_FLUSH);
-                if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
-                    throw RecordingError("Recording " + path + " is not a gzip text: " +
-                                         (stream.msg ? stream.msg : "damaged"));
-                }
-                const std::size_t produced = out.size() - stream.avail_out;
-                if (written + produced > kMaxExpandedRecordingBytes) {
-                    throw RecordingError("Recording " + path + " expands beyond " +
-                                         std::to_string(kMaxExpandedRecordingBytes >> 30) + " GiB");
-                }
-                for (std::size_t at = 0; at < produced;) {
-                    const void* newline = std::memchr(out.data() + at, '\n', produced - at);
-                    const std::size_t end =
-                        newline ? static_cast<std::size_t>(
-                                      static_cast<const unsigned char*>(newline) - out.data())
-                                : produced;
-                    lineLength += end - at;
-                    if (lineLength > kMaxRecordingLineBytes) {
-                        throw RecordingError("Recording " + path + " line " +
-                                             std::to_string(lineNumber) +
-                                             " is longer than the limit of " +
-                                             std::to_string(kMaxRecordingLineBytes) + " bytes");
-                    }
-                    if (newline) {
-                        ++lineNumber;
-                        lineLength = 0;
-                    }
-                    at = newline ? end + 1 : end;
-                }
-                expanded->Write(written, reinterpret_cast<const char*>(out.data()), produced);
-                written += produced;
-                if (status == Z_STREAM_END) {
-                    // Compressed pieces may follow one another; anything else ends it.
-                    if (stream.avail_in < 2 || stream.next_in[0] != 0x1f ||
-                        stream.next_in[1] != 0x8b) {
-                        end = true;
-                        break;
-                    }
-                    inflateReset(&stream);
-                } else if (status == Z_BUF_ERROR && produced == 0) {
-                    break;
-                }
-            }
         }
-    } catch (...) {
-        inflateEnd(&stream);
-        throw;
+        return stream.avail_in > 0;
     }
-    inflateEnd(&stream);
-    return expanded;
-}
+
+    const std::string& path;
+    RecordingFile& compressed;
+    RecordingFile& expanded;
+    std::vector<unsigned char> in;
+    z_stream stream{};
+    std::uint64_t readAt = 0;
+    std::uint64_t written = 0;
+    bool finished = false;
+};
 
 } // namespace
 
@@ -282,15 +269,22 @@ Recording Recording::Load(const std::string& path) {
     unsigned char magic[2] = {0, 0};
     if (file.Read(0, reinterpret_cast<char*>(magic), 2) == 2 && magic[0] == 0x1f &&
         magic[1] == 0x8b) {
-        recording.expanded = Expand(path, file);
-        recording.Index(*recording.expanded);
+        recording.expanded = std::make_shared<RecordingFile>(OpenScratchFile(path), path);
+        Expander expander(path, file, *recording.expanded);
+        recording.Index(
+            [&expander](char* into, std::size_t length) { return expander.Next(into, length); });
     } else {
-        recording.Index(file);
+        std::uint64_t position = 0;
+        recording.Index([&file, &position](char* into, std::size_t length) {
+            const std::size_t got = file.Read(position, into, length);
+            position += got;
+            return got;
+        });
     }
     return recording;
 }
 
-void Recording::Index(RecordingFile& file) {
+void Recording::Index(const std::function<std::size_t(char*, std::size_t)>& next) {
     Recording& recording = *this;
     std::string line;
     std::uint64_t lineStart = 0;
@@ -328,7 +322,7 @@ void Recording::Index(RecordingFile& file) {
     };
     std::vector<char> block(kLoadBlockBytes);
     for (;;) {
-        const std::size_t got = file.Read(position, block.data(), block.size());
+        const std::size_t got = next(block.data(), block.size());
         if (got == 0) {
             break;
         }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -121,8 +122,9 @@ class Recording {
         double time = 0.0;        ///< [Units: s]
     };
 
-    /// Indexes the text in `file`, which stands for the recording at `path`.
-    void Index(RecordingFile& file);
+    /// Indexes the recording's text, which `next` hands out a block at a time (up to the length
+    /// asked for; 0 at its end).
+    void Index(const std::function<std::size_t(char*, std::size_t)>& next);
 
     std::string path;
     std::string warning;

@@ -2,7 +2,7 @@
 // marked along the replay's seek bar.
 import { Readable, Rgb } from './colour_ramp.js';
 import { ClockText } from './clock_text.js';
-import { chartCanvas, chartContext, marksCanvas, marksContext } from './page_elements.js';
+import { chartCanvas, chartContext, marksCanvas, marksContext, SizeCanvas } from './page_elements.js';
 import { dirty, drawn, follow, info, kFrameSeconds, mode } from './page_state.js';
 import { story } from './story.js';
 
@@ -10,17 +10,6 @@ const kThumbPixels = 14; // the seek bar's thumb, as viewer.css sizes it
 
 export let chartSummary = { robots: 0, from: 0, to: 0 };
 export let marksSummary = { hits: 0, destroyed: 0 };
-
-function SizeCanvas(target) {
-  const ratio = window.devicePixelRatio || 1;
-  const width = Math.max(1, Math.round(target.clientWidth * ratio));
-  const height = Math.max(1, Math.round(target.clientHeight * ratio));
-  if (target.width !== width || target.height !== height) {
-    target.width = width;
-    target.height = height;
-  }
-  return { width, height, ratio };
-}
 
 /// The battle time the chart and the seek bar span.
 function TimeRange() {

@@ -5,7 +5,7 @@ import { kFloor, kRampStyles, RampIndex, Readable, Rgb } from './colour_ramp.js'
 import { hiddenLayers, LayerFade, LayerName, layerOpacity } from './drawing_layers.js';
 import { DrawFlashes, DrawHitPoints, DrawRobot, DrawShell, DrawWreck, StartBodies } from './field_bodies.js';
 import { LabelFont, PlaceLabels } from './labels.js';
-import { canvas, context } from './page_elements.js';
+import { canvas, context, SizeCanvas } from './page_elements.js';
 import { dirty, drawn, follow } from './page_state.js';
 
 const kMarginPixels = 14;
@@ -14,13 +14,7 @@ export let drawnLabels = [];
 export let drawnLayers = [];
 
 function Layout(field) {
-  const ratio = window.devicePixelRatio || 1;
-  const width = Math.max(1, Math.round(canvas.clientWidth * ratio));
-  const height = Math.max(1, Math.round(canvas.clientHeight * ratio));
-  if (canvas.width !== width || canvas.height !== height) {
-    canvas.width = width;
-    canvas.height = height;
-  }
+  const { width, height, ratio } = SizeCanvas(canvas);
   const margin = kMarginPixels * ratio;
   const fitScale = Math.max(0.01,
     Math.min((width - 2 * margin) / field.width, (height - 2 * margin) / field.height));

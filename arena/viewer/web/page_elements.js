@@ -25,3 +25,16 @@ export const playButton = $('play');
 export const seekBar = $('seek');
 export const replayTime = $('replay-time');
 export const speedSelect = $('speed');
+
+/// Gives a canvas as many pixels as it shows on the screen (more on a dense display), and says
+/// how many that is. Setting a canvas's size clears it, so it is set only when it changes.
+export function SizeCanvas(target) {
+  const ratio = window.devicePixelRatio || 1;
+  const width = Math.max(1, Math.round(target.clientWidth * ratio));
+  const height = Math.max(1, Math.round(target.clientHeight * ratio));
+  if (target.width !== width || target.height !== height) {
+    target.width = width;
+    target.height = height;
+  }
+  return { width, height, ratio };
+}
