@@ -2,6 +2,7 @@
 
 #include "link/message_channel.h"
 #include "platform/byte_stream.h"
+#include "platform/socket_library.h"
 #include "platform/tcp_socket.h"
 
 #include <cstddef>
@@ -56,6 +57,8 @@ class Connection final : public MessageChannel {
     std::string name;
     std::int32_t interfaceCode;
     ConnectionTimeouts timeouts;
+    /// Started once for the connection's lifetime, and so before its socket and after it.
+    SocketLibrary library;
     TcpSocket socket;
     std::mutex exchangeLock;
     /// The request frame being sent, kept between exchanges so that its storage is reused.

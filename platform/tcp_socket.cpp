@@ -1,177 +1,22 @@
 #include "platform/tcp_socket.h"
 
-#include "platform/wait_ready.h"
-
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace botpilot {
-
-namespace {
-
-/// Waits until a transfer can be tried: nothing then, else the transfer's result.
-std::optional<IoResult> WaitToTransfer(int descriptor, WaitFor what, const Deadline& deadline) {
-    switch (WaitReady(descriptor, what, deadline)) {
-    case WaitResult::TimedOut:
-        return IoResult{IoStatus::TimedOut, 0};
-    case WaitResult::Failed:
-        return IoResult{IoStatus::Failed, 0};
-    case WaitResult::Ready:
-        break;
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
-std::optional<Ipv4Address> ParseDottedIpv4(const std::string& host) {
-    in_addr address{};
-    if (inet_aton(host.c_str(), &address) == 0) {
-        return std::nullopt;
-    }
-    return Ipv4Address{address.s_addr};
-}
-
-std::optional<Ipv4Address> ResolveIpv4(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &results) != 0 || results == nullptr) {
-        return std::nullopt;
-    }
-    const auto* first = reinterpret_cast<const sockaddr_in*>(results->ai_addr);
-    const Ipv4Address address{first->sin_addr.s_addr};
-    freeaddrinfo(results);
-    return address;
-}
 
 TcpSocket::~TcpSocket() {
     Close();
 }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : descriptor(other.descriptor) {
-    other.descriptor = -1;
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle(other.handle) {
+    other.handle = kNoSocket;
 }
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         Close();
-        descriptor = other.descriptor;
-        other.descriptor = -1;
+        handle = other.handle;
+        other.handle = kNoSocket;
     }
     return *this;
-}
-
-bool TcpSocket::Open() {
-    Close();
-    descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    return descriptor >= 0;
-}
-
-bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port, const Deadline& deadline) {
-    if (!IsOpen()) {
-        return false;
-    }
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    target.sin_addr.s_addr = address.networkOrder;
-
-    // Connect without blocking so that the wait is bounded by the deadline, then go back to a
-    // blocking socket: every later wait goes through poll anyway.
-    const int flags = fcntl(descriptor, F_GETFL, 0);
-    if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_NONBLOCK) < 0) {
-        return false;
-    }
-    int result = connect(descriptor, reinterpret_cast<const sockaddr*>(&target), sizeof target);
-    if (result != 0) {
-        if (errno != EINPROGRESS && errno != EINTR) {
-            return false;
-        }
-        if (WaitReady(descriptor, WaitFor::Write, deadline) != WaitResult::Ready) {
-            return false;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            return false;
-        }
-    }
-    if (fcntl(descriptor, F_SETFL, flags) < 0) {
-        return false;
-    }
-    const int noDelay = 1;
-    setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    return true;
-}
-
-IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const Deadline& deadline) {
-    if (!IsOpen()) {
-        return {IoStatus::Failed, 0};
-    }
-    // The send is tried before any wait: a request is small and the socket's buffer nearly
-    // always has room for it, so polling first would cost a system call per request for nothing.
-    // Only a full buffer (or an interrupted call) waits, for as long as the deadline allows; an
-    // expired deadline still lets a send through that needs no wait, as a poll would.
-    for (;;) {
-        // MSG_NOSIGNAL: a send on a connection the peer has closed must fail with EPIPE rather
-        // than kill the process with SIGPIPE.
-        const ssize_t sent = send(descriptor, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0) {
-            return {IoStatus::Ok, static_cast<std::size_t>(sent)};
-        }
-        if (sent < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (const std::optional<IoResult> notReady =
-                    WaitToTransfer(descriptor, WaitFor::Write, deadline)) {
-                return *notReady;
-            }
-            continue;
-        }
-        if (sent < 0 && (errno == EPIPE || errno == ECONNRESET)) {
-            return {IoStatus::Closed, 0};
-        }
-        return {IoStatus::Failed, 0};
-    }
-}
-
-IoResult TcpSocket::ReceiveSome(std::uint8_t* data, std::size_t capacity,
-                                const Deadline& deadline) {
-    if (!IsOpen()) {
-        return {IoStatus::Failed, 0};
-    }
-    for (;;) {
-        if (const std::optional<IoResult> notReady =
-                WaitToTransfer(descriptor, WaitFor::Read, deadline)) {
-            return *notReady;
-        }
-        const ssize_t received = recv(descriptor, data, capacity, MSG_DONTWAIT);
-        if (received > 0) {
-            return {IoStatus::Ok, static_cast<std::size_t>(received)};
-        }
-        if (received == 0) {
-            return {IoStatus::Closed, 0};
-        }
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-            continue;
-        }
-        return {errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed, 0};
-    }
-}
-
-void TcpSocket::Close() {
-    if (descriptor >= 0) {
-        shutdown(descriptor, SHUT_RDWR);
-        close(descriptor);
-        descriptor = -1;
-    }
 }
 
 } // namespace botpilot

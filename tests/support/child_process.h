@@ -24,4 +24,9 @@ ChildResult RunChild(const std::vector<std::string>& arguments, const std::strin
                      double timeoutSeconds = 20.0,
                      const std::function<void(int processId)>& whileRunning = nullptr);
 
+/// From RunChild's `whileRunning`, asks the child to end: SIGTERM where there are signals; on
+/// Windows, where a test has no console to send a Ctrl-Break through, a key ('q') on its input.
+/// False when it could not be delivered.
+bool AskChildToStop(int processId);
+
 } // namespace botpilot::testing

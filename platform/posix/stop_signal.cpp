@@ -1,10 +1,17 @@
 #include "platform/stop_signal.h"
 
+#include <csignal>
+
 namespace botpilot {
 
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+
+// Watches may nest; the outermost installs the handler and restores what was there before.
+int activeWatches = 0;
+struct sigaction previousInterrupt {};
+struct sigaction previousTerminate {};
 
 extern "C" void RequestStop(int) {
     stopRequested = 1;
@@ -13,6 +20,9 @@ extern "C" void RequestStop(int) {
 } // namespace
 
 StopSignalWatch::StopSignalWatch() {
+    if (activeWatches++ > 0) {
+        return;
+    }
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
@@ -23,6 +33,9 @@ StopSignalWatch::StopSignalWatch() {
 }
 
 StopSignalWatch::~StopSignalWatch() {
+    if (--activeWatches > 0) {
+        return;
+    }
     sigaction(SIGINT, &previousInterrupt, nullptr);
     sigaction(SIGTERM, &previousTerminate, nullptr);
 }

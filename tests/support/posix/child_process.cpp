@@ -117,4 +117,8 @@ ChildResult RunChild(const std::vector<std::string>& arguments, const std::strin
     return result;
 }
 
+bool AskChildToStop(int processId) {
+    return kill(processId, SIGTERM) == 0;
+}
+
 } // namespace botpilot::testing

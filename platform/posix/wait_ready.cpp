@@ -5,9 +5,9 @@
 
 namespace botpilot {
 
-WaitResult WaitReady(int descriptor, WaitFor what, const Deadline& deadline) {
+WaitResult WaitReady(SocketHandle socket, WaitFor what, const Deadline& deadline) {
     pollfd entry{};
-    entry.fd = descriptor;
+    entry.fd = static_cast<int>(socket);
     entry.events = what == WaitFor::Read ? POLLIN : POLLOUT;
     for (;;) {
         entry.revents = 0;
