@@ -4,10 +4,12 @@
 #include "link/settings.h"
 #include "link/terrain_drawing.h"
 #include "platform/cycle_pacer.h"
+#include "platform/fine_sleep_scope.h"
 #include "platform/stop_signal.h"
 #include "world/playing_field.h"
 
 #include <iostream>
+#include <optional>
 #include <utility>
 
 namespace botpilot {
@@ -46,6 +48,11 @@ void RunControl(Keyboard& keyboard) {
     };
     const DrawingInterruptionScope drawingStops(stopOrKey);
     CyclePacer pacer(ProcessSettings().cycleRate);
+    // A paced run sleeps between its cycles, a few milliseconds at a time.
+    std::optional<FineSleepScope> fineSleeps;
+    if (pacer.Paced()) {
+        fineSleeps.emplace();
+    }
     while (!StopSignalWatch::StopRequested()) {
         if (keyboard.KeyWaiting()) {
             const auto key = keyboard.ReadKey();

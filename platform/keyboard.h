@@ -25,8 +25,10 @@ class Keyboard {
 
 /// The process's standard input as a keyboard. On a terminal it switches to raw, non-echoing
 /// input for its lifetime and restores the terminal on every way out: destruction, exit, and the
-/// signals SIGINT, SIGTERM and SIGHUP (after which the signal takes its default course). When
-/// standard input is not a terminal, its bytes are the keys.
+/// signals SIGINT, SIGTERM and SIGHUP (after which the signal takes its default course). On a
+/// Windows console it reads key presses as they come, without echo, and a key that sends two
+/// codes (an arrow, a function key) is one key. When standard input is neither, its bytes are the
+/// keys.
 class ConsoleKeyboard final : public Keyboard {
   public:
     ConsoleKeyboard();
