@@ -42,6 +42,13 @@ class ConsoleKeyboard final : public Keyboard {
     bool Interactive() const override { return interactive; }
 
   private:
+    // Each system's own part.
+    /// True when a read of the input would return at once: a key waits, or the input has ended.
+    bool InputReady();
+    /// The next key from the input, waiting for it; nothing once the input has ended or cannot be
+    /// read.
+    std::optional<char> ReadFromInput();
+
     bool interactive = false;
     bool atEnd = false;
     std::optional<char> pending;

@@ -82,31 +82,15 @@ ConsoleKeyboard::~ConsoleKeyboard() {
     }
 }
 
-bool ConsoleKeyboard::KeyWaiting() {
-    if (pending) {
-        return true;
-    }
-    if (atEnd) {
-        return false;
-    }
+bool ConsoleKeyboard::InputReady() {
     pollfd entry{};
     entry.fd = STDIN_FILENO;
     entry.events = POLLIN;
-    if (poll(&entry, 1, 0) <= 0) {
-        return false;
-    }
-    // Readable may also mean end of input: read the byte now and keep it for ReadKey.
-    pending = ReadKey();
-    return pending.has_value();
+    return poll(&entry, 1, 0) > 0;
 }
 
-std::optional<char> ConsoleKeyboard::ReadKey() {
-    if (pending) {
-        const char key = *pending;
-        pending.reset();
-        return key;
-    }
-    while (!atEnd) {
+std::optional<char> ConsoleKeyboard::ReadFromInput() {
+    for (;;) {
         char key = 0;
         const ssize_t count = read(STDIN_FILENO, &key, 1);
         if (count == 1) {
@@ -115,14 +99,7 @@ std::optional<char> ConsoleKeyboard::ReadKey() {
         if (count < 0 && errno == EINTR) {
             continue;
         }
-        atEnd = true; // end of input, or input that cannot be read: no more keys either way
-    }
-    return std::nullopt;
-}
-
-void ConsoleKeyboard::WaitForKeyPress() {
-    if (interactive) {
-        ReadKey();
+        return std::nullopt;
     }
 }
 

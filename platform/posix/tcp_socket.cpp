@@ -20,20 +20,6 @@ int DescriptorOf(SocketHandle handle) {
     return static_cast<int>(handle);
 }
 
-/// Waits until a transfer can be tried: nothing then, else the transfer's result.
-std::optional<IoResult> WaitToTransfer(SocketHandle handle, WaitFor what,
-                                       const Deadline& deadline) {
-    switch (WaitReady(handle, what, deadline)) {
-    case WaitResult::TimedOut:
-        return IoResult{IoStatus::TimedOut, 0};
-    case WaitResult::Failed:
-        return IoResult{IoStatus::Failed, 0};
-    case WaitResult::Ready:
-        break;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<Ipv4Address> ResolveIpv4(const std::string& host) {

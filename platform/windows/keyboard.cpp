@@ -43,30 +43,11 @@ ConsoleKeyboard::ConsoleKeyboard() : interactive(IsConsole(StandardInput())) {}
 
 ConsoleKeyboard::~ConsoleKeyboard() = default;
 
-bool ConsoleKeyboard::KeyWaiting() {
-    if (pending) {
-        return true;
-    }
-    if (atEnd) {
-        return false;
-    }
-    if (interactive) {
-        return _kbhit() != 0;
-    }
-    if (!RedirectedInputReady(StandardInput())) {
-        return false;
-    }
-    // Ready may also mean end of input: read the byte now and keep it for ReadKey.
-    pending = ReadKey();
-    return pending.has_value();
+bool ConsoleKeyboard::InputReady() {
+    return interactive ? _kbhit() != 0 : RedirectedInputReady(StandardInput());
 }
 
-std::optional<char> ConsoleKeyboard::ReadKey() {
-    if (pending) {
-        const char key = *pending;
-        pending.reset();
-        return key;
-    }
+std::optional<char> ConsoleKeyboard::ReadFromInput() {
     if (interactive) {
         const int code = _getch();
         if (StartsExtendedKey(code)) {
@@ -76,21 +57,12 @@ std::optional<char> ConsoleKeyboard::ReadKey() {
         }
         return static_cast<char>(code);
     }
-    while (!atEnd) {
-        char key = 0;
-        DWORD count = 0;
-        if (ReadFile(StandardInput(), &key, 1, &count, nullptr) != 0 && count == 1) {
-            return key;
-        }
-        atEnd = true; // end of input, or input that cannot be read: no more keys either way
+    char key = 0;
+    DWORD count = 0;
+    if (ReadFile(StandardInput(), &key, 1, &count, nullptr) != 0 && count == 1) {
+        return key;
     }
     return std::nullopt;
-}
-
-void ConsoleKeyboard::WaitForKeyPress() {
-    if (interactive) {
-        ReadKey();
-    }
 }
 
 } // namespace botpilot

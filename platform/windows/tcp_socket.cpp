@@ -13,20 +13,6 @@ SOCKET NativeOf(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
 }
 
-/// Waits until a transfer can be tried: nothing then, else the transfer's result.
-std::optional<IoResult> WaitToTransfer(SocketHandle handle, WaitFor what,
-                                       const Deadline& deadline) {
-    switch (WaitReady(handle, what, deadline)) {
-    case WaitResult::TimedOut:
-        return IoResult{IoStatus::TimedOut, 0};
-    case WaitResult::Failed:
-        return IoResult{IoStatus::Failed, 0};
-    case WaitResult::Ready:
-        break;
-    }
-    return std::nullopt;
-}
-
 /// The peer is gone: reset, aborted, or this side already shut down.
 bool PeerGone(int error) {
     return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN ||
