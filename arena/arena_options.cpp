@@ -110,7 +110,6 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     app.add_option("--opponent", opponentNames,
                    "Kinds of the built-in opponents, taken in turn: " + OpponentKindList() +
                        "; repeatable or a comma list [default: hunter,sniper]")
-        ->delimiter(',')
         ->allow_extra_args(false);
     CLI::Option* seedOption =
         app.add_option("--seed", seed, "Seed for spawn points and the opponents' choices")
@@ -162,16 +161,28 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     }
     if (!opponentNames.empty()) {
         options.opponents.clear();
-        for (const std::string& name : opponentNames) {
-            const std::optional<OpponentKind> kind = ParseOpponentKind(name);
-            if (!kind) {
-                parsed.exitCode = 2;
-                parsed.message = "--opponent: '" + name +
-                                 "' is not a kind of opponent; the kinds are " +
-                                 OpponentKindList() + "\n";
-                return parsed;
+        // Split here rather than by the parser, which drops empty items: "hunter,,sniper" is a
+        // mistake to name, not two kinds.
+        for (const std::string& list : opponentNames) {
+            std::size_t start = 0;
+            for (;;) {
+                const std::size_t comma = list.find(',', start);
+                const std::string name = list.substr(start, comma - start);
+                const std::optional<OpponentKind> kind = ParseOpponentKind(name);
+                if (!kind) {
+                    parsed.exitCode = 2;
+                    parsed.message = "--opponent: " +
+                                     (name.empty() ? "an empty kind in '" + list + "'"
+                                                   : "'" + name + "' is not a kind of opponent") +
+                                     "; the kinds are " + OpponentKindList() + "\n";
+                    return parsed;
+                }
+                options.opponents.push_back(*kind);
+                if (comma == std::string::npos) {
+                    break;
+                }
+                start = comma + 1;
             }
-            options.opponents.push_back(*kind);
         }
     }
     const std::optional<FieldSize> size = ParseFieldSize(field);

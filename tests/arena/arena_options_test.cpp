@@ -153,6 +153,11 @@ TEST(ArenaOptionsTest, OpponentKindsComeRepeatedOrAsACommaListAndUnknownOnesAreR
         {{"--opponent", "rover"}, std::nullopt},
         {{"--opponent", "hunter,Sniper"}, std::nullopt},
         {{"--opponent", "hunter", "sniper"}, std::nullopt}, // one kind or list per --opponent
+        // Regression: empty items were dropped, so a slip of the keyboard passed unnoticed.
+        {{"--opponent", "hunter,,sniper"}, std::nullopt},
+        {{"--opponent", "hunter,"}, std::nullopt},
+        {{"--opponent", ",hunter"}, std::nullopt},
+        {{"--opponent", ""}, std::nullopt},
     };
     for (const Row& row : rows) {
         const ParsedOptions parsed = Parse(row.arguments);
@@ -165,6 +170,9 @@ TEST(ArenaOptionsTest, OpponentKindsComeRepeatedOrAsACommaListAndUnknownOnesAreR
     }
     EXPECT_EQ(Parse({"--opponent", "hunter,rover"}).message,
               "--opponent: 'rover' is not a kind of opponent; the kinds are wanderer, hunter, "
+              "sniper\n");
+    EXPECT_EQ(Parse({"--opponent", "hunter,,sniper"}).message,
+              "--opponent: an empty kind in 'hunter,,sniper'; the kinds are wanderer, hunter, "
               "sniper\n");
 }
 
