@@ -401,6 +401,7 @@ void ArenaServer::Finish(const std::string& reason) {
         return;
     }
     finished = true;
+    finishReason = reason;
     if (!battle.IsOver()) {
         battle.EndRound(reason);
     }
@@ -409,7 +410,8 @@ void ArenaServer::Finish(const std::string& reason) {
     stepTimer.cancel();
     robotAcceptor.close(ignored);
     drawingAcceptor.close(ignored);
-    // Written at the end of the battle, not of the grace: the robots on the field survived.
+    // Written at the end of the battle, not of the grace: the robots on the field survived. The
+    // summary is written again when the grace ends, with the connections as they closed.
     PrintScoreboard(out, battle, {reason, seed});
     WriteSummary(reason);
     PublishSnapshot(reason);
@@ -448,6 +450,9 @@ void ArenaServer::EndGrace() {
         session->Close("battle over");
     }
     log.EndAllSources();
+    // Regression: the only summary was the one written before the grace, which listed every
+    // connection still open then as open, though it closed cleanly a moment later.
+    WriteSummary(finishReason);
 }
 
 void ArenaServer::WriteSummary(const std::string& reason) {

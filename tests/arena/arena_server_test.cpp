@@ -474,10 +474,13 @@ TEST(ArenaServerTest, AfterTheEndTheSurvivorIsToldItWonUntilTheGraceEnds) {
     ASSERT_EQ(summary["rounds"].size(), 1u);
     EXPECT_EQ(summary["rounds"][0]["reason"], "one robot left");
     EXPECT_EQ(summary["rounds"][0]["winner"]["name"], "Stayer");
-    // Written at the end of the battle, while the survivor's connection was still open; being
-    // told the battle is over is neither a refusal nor a protocol error.
+    // Written again when the grace ended, with the survivor's connection as it closed; being told
+    // the battle is over is neither a refusal nor a protocol error.
     const nlohmann::json& connection = summary["connections"][0];
-    EXPECT_EQ(connection["open"], true);
+    EXPECT_EQ(connection["open"], false);
+    EXPECT_EQ(connection["closeReason"], "battle over");
+    EXPECT_EQ(connection["refusedRequests"], 0);
+    EXPECT_EQ(connection["protocolErrors"], 0);
     const ConnectionRecord* record = FindRecord(arena.Server(), 1);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->closeReason, "battle over");
