@@ -116,10 +116,8 @@ class Expander {
             }
             produced = length - stream.avail_out;
             if (status == Z_STREAM_END) {
-                // Compressed pieces may follow one another; anything else ends it.
-                finished = !Input() || stream.avail_in < 2 || stream.next_in[0] != 0x1f ||
-                           stream.next_in[1] != 0x8b;
                 inflateReset(&stream);
+                NextMember();
             } else if (status == Z_BUF_ERROR && produced == 0) {
                 finished = true;
             }
@@ -133,17 +131,38 @@ class Expander {
         return produced;
     }
 
+    /// Where in the compressed file bytes that are not gzip begin, which were left out; nothing
+    /// when every byte was read. [Units: bytes]
+    std::optional<std::uint64_t> LeftOutFrom() const { return leftOutFrom; }
+
   private:
-    /// Whether compressed bytes wait, reading the next block when none do.
-    bool Input() {
-        if (stream.avail_in == 0) {
-            const std::size_t got =
-                compressed.Read(readAt, reinterpret_cast<char*>(in.data()), in.size());
+    /// Whether at least `minimum` compressed bytes wait, reading on (after those that wait)
+    /// when fewer do.
+    bool Input(std::size_t minimum = 1) {
+        if (stream.avail_in < minimum) {
+            const std::size_t kept = stream.avail_in;
+            if (kept > 0) {
+                std::memmove(in.data(), stream.next_in, kept);
+            }
+            const std::size_t got = compressed.Read(
+                readAt, reinterpret_cast<char*>(in.data()) + kept, in.size() - kept);
             readAt += got;
             stream.next_in = in.data();
-            stream.avail_in = static_cast<uInt>(got);
+            stream.avail_in = static_cast<uInt>(kept + got);
         }
-        return stream.avail_in > 0;
+        return stream.avail_in >= minimum;
+    }
+
+    /// After a member's end: another member may follow (appending to a .gz file makes one, and
+    /// gzip reads both), even across two blocks of the file. Anything else ends the text, and
+    /// is named as left out.
+    void NextMember() {
+        if (!Input()) {
+            finished = true;
+        } else if (!Input(2) || stream.next_in[0] != 0x1f || stream.next_in[1] != 0x8b) {
+            finished = true;
+            leftOutFrom = readAt - stream.avail_in;
+        }
     }
 
     const std::string& path;
@@ -154,6 +173,7 @@ class Expander {
     std::uint64_t readAt = 0;
     std::uint64_t written = 0;
     bool finished = false;
+    std::optional<std::uint64_t> leftOutFrom;
 };
 
 } // namespace
@@ -273,6 +293,13 @@ Recording Recording::Load(const std::string& path) {
         Expander expander(path, file, *recording.expanded);
         recording.Index(
             [&expander](char* into, std::size_t length) { return expander.Next(into, length); });
+        // Regression: bytes after the gzip text (garbage, or plain lines appended) were dropped
+        // without a word.
+        if (const std::optional<std::uint64_t> from = expander.LeftOutFrom()) {
+            recording.warning += std::string(recording.warning.empty() ? "" : "; ") + "Recording " +
+                                 path + " holds bytes that are not gzip from byte " +
+                                 std::to_string(*from) + " on; they are left out";
+        }
     } else {
         std::uint64_t position = 0;
         recording.Index([&file, &position](char* into, std::size_t length) {

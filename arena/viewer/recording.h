@@ -103,7 +103,8 @@ class Recording {
     std::unique_ptr<RecordingFile> Open() const;
     /// How the recorded battle went.
     const BattleStory& Story() const { return *story; }
-    /// What loading forgave, a cut last line, for the user to see; empty when nothing.
+    /// What loading forgave, for the user to see: a cut last line, or bytes after a compressed
+    /// recording's gzip text (another gzip member is read on); empty when nothing.
     const std::string& Warning() const { return warning; }
     /// At least 1.
     std::size_t FrameCount() const { return frames.size(); }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 namespace botarena {
 namespace {
@@ -75,6 +76,85 @@ TEST(RecordingTest, ACompressedRecordingCutShortKeepsItsWholeLines) {
     const std::unique_ptr<RecordingFile> stream = recording.Open();
     const std::size_t last = recording.FrameCount() - 1;
     EXPECT_EQ(nlohmann::json::parse(recording.ReadFrame(*stream, last)).at("time"), last);
+}
+
+/// `text` as one gzip member, stored without compression at `level` 0, so that its size is known.
+std::string GzipMember(const std::string& text, int level) {
+    z_stream stream{};
+    deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, static_cast<uLong>(text.size())) + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+/// Snapshot lines from `first` to `last` seconds, the first padded by `pad` bytes.
+std::string Snapshots(int first, int last, std::size_t pad = 0) {
+    std::string text;
+    for (int time = first; time <= last; ++time) {
+        text += "{\"time\":" + std::to_string(time) + ",\"pad\":\"" +
+                std::string(time == first ? pad : 0, 'p') + "\"}\n";
+    }
+    return text;
+}
+
+/// A first stored member whose size leaves `residue` bytes of the file's last 64 KiB block it
+/// ends in (the loader reads 64 KiB at a time).
+std::string MemberEndingAt(std::size_t residue, int first, int last) {
+    const std::size_t block = 64 * 1024;
+    const std::size_t bare = GzipMember(Snapshots(first, last), 0).size();
+    std::size_t pad = (residue + block - bare % block) % block;
+    // Stored blocks hold at most 65,535 bytes each: padding may add a block's 5-byte header.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string member = GzipMember(Snapshots(first, last, pad), 0);
+        if (member.size() % block == residue) {
+            return member;
+        }
+        pad = (pad + residue + block - member.size() % block) % block;
+    }
+    ADD_FAILURE() << "no member ends " << residue << " bytes into a block";
+    return "";
+}
+
+// Regression: a recording of two gzip members (appending to a .gz makes one, and gzip reads
+// both) lost the second when the boundary fell where the loader's block ended; bytes after the
+// gzip text were dropped without a word.
+TEST(RecordingTest, EveryGzipMemberIsReadAndWhatFollowsTheGzipTextIsNamed) {
+    ScratchFile file("members.jsonl.gz");
+    struct Row {
+        const char* what;
+        std::string bytes;
+        std::size_t frames;
+        bool leftOut; ///< the warning names bytes left out
+    };
+    const std::string second = GzipMember(Snapshots(2000, 2999), 6);
+    const Row rows[] = {
+        {"two members", GzipMember(Snapshots(0, 1999), 6) + second, 3000, false},
+        {"the second's magic across two blocks", MemberEndingAt(65535, 0, 1999) + second, 3000,
+         false},
+        {"the second at a block's start", MemberEndingAt(0, 0, 1999) + second, 3000, false},
+        {"garbage after the text", GzipMember(Snapshots(0, 9), 6) + "junk", 10, true},
+        {"one stray byte after the text", GzipMember(Snapshots(0, 9), 6) + "\x1f", 10, true},
+        {"plain lines after the text", GzipMember(Snapshots(0, 9), 6) + Snapshots(10, 19), 10,
+         true},
+    };
+    for (const Row& row : rows) {
+        file.Write(row.bytes);
+        const Recording recording = Recording::Load(file.path);
+        EXPECT_EQ(recording.FrameCount(), row.frames) << row.what;
+        EXPECT_EQ(recording.Warning().find("that are not gzip from byte ") != std::string::npos,
+                  row.leftOut)
+            << row.what << ": " << recording.Warning();
+        const std::unique_ptr<RecordingFile> stream = recording.Open();
+        const std::size_t last = recording.FrameCount() - 1;
+        EXPECT_EQ(nlohmann::json::parse(recording.ReadFrame(*stream, last)).at("time"), last)
+            << row.what;
+    }
 }
 
 /// `levels` arrays, one inside the other.
