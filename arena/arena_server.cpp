@@ -489,7 +489,7 @@ void ArenaServer::PublishSnapshot(const std::string& over) {
     }
     // Names are whatever bytes the clients sent; the viewer needs UTF-8.
     std::string text = snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    if (recorder && !recorder->Write(text)) {
+    if (recorder && !recorder->Write(text, battle.Time())) {
         log.Line("cannot write the recording to " + options.recordPath + "; recording stopped");
         recorder->Close();
         recorder.reset();

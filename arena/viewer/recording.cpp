@@ -270,6 +270,21 @@ bool RecordingWriter::Write(const std::string& snapshot) {
     return !failed;
 }
 
+bool RecordingWriter::Write(const std::string& snapshot, double battleSeconds) {
+    if (!Write(snapshot)) {
+        return false;
+    }
+    if (!lastFlush) {
+        lastFlush = battleSeconds;
+    } else if (battleSeconds >= *lastFlush + kRecordingFlushSeconds) {
+        // Regression: a killed arena lost the whole of a compressed recording, and the last
+        // buffer (1.6 s of battle) of a plain one.
+        failed = gzflush(static_cast<gzFile>(file), Z_SYNC_FLUSH) != Z_OK;
+        lastFlush = battleSeconds;
+    }
+    return !failed;
+}
+
 bool RecordingWriter::Close() {
     if (file) {
         failed = gzclose(static_cast<gzFile>(file)) != Z_OK || failed;

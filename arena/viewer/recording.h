@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ constexpr std::size_t kMaxRecordingFrames = 4'000'000;
 /// A compressed recording is expanded into a temporary file of at most this size; a larger one
 /// is refused rather than filling the disk. [Units: bytes]
 constexpr std::uint64_t kMaxExpandedRecordingBytes = 8ull * 1024u * 1024u * 1024u;
+/// A recording is flushed to its file at least this often, in battle time. [Units: s]
+constexpr double kRecordingFlushSeconds = 1.0;
 /// A recording line whose arrays and objects nest deeper than this is refused: a snapshot needs
 /// five levels, and a deeper text would only cost stack when it is written out again.
 constexpr int kMaxRecordingDepth = 16;
@@ -75,6 +78,10 @@ class RecordingWriter {
 
     /// Appends one snapshot, a JSON text without line breaks. False once any write failed.
     bool Write(const std::string& snapshot);
+    /// The same for a snapshot taken `battleSeconds` into the battle; once a second of battle
+    /// has passed since the last flush, what was written goes to the file (for gzip, with a sync
+    /// flush, so that it inflates): an arena killed mid-battle loses at most about a second.
+    bool Write(const std::string& snapshot, double battleSeconds);
     /// Flushes and closes the file; false when any write failed. Later calls do nothing.
     bool Close();
     const std::string& Path() const { return path; }
@@ -83,6 +90,7 @@ class RecordingWriter {
     std::string path;
     void* file = nullptr; ///< zlib's gzFile, which writes plain text just as well
     bool failed = false;
+    std::optional<double> lastFlush; ///< battle time of the last flush [Units: s]
 };
 
 /// A recording opened for replay: an index of its snapshots, read from the file on demand so

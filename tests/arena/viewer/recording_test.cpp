@@ -157,6 +157,24 @@ TEST(RecordingTest, EveryGzipMemberIsReadAndWhatFollowsTheGzipTextIsNamed) {
     }
 }
 
+// Regression: an arena killed mid-battle left a compressed recording of 0 bytes, and a plain one
+// without its last 128 kB. What the writer has flushed while it is still open is what a kill
+// leaves on disk.
+TEST(RecordingTest, AWriterStillOpenHasFlushedAllButTheLastSecondOfBattle) {
+    for (const char* name : {"open.jsonl", "open.jsonl.gz"}) {
+        ScratchFile file(name);
+        RecordingWriter writer(file.path);
+        for (int step = 0; step <= 50; ++step) { // 2.5 s at 20 snapshots a second
+            const double time = step * 0.05;
+            ASSERT_TRUE(writer.Write("{\"time\":" + std::to_string(time) + "}", time)) << name;
+        }
+        const Recording recording = Recording::Load(file.path);
+        // Flushed at 1.0 s and 2.0 s of battle, the later snapshots still in the buffer.
+        EXPECT_EQ(recording.FrameCount(), 41u) << name;
+        EXPECT_EQ(recording.Warning(), "") << name;
+    }
+}
+
 /// `levels` arrays, one inside the other.
 std::string Nested(std::size_t levels) {
     return std::string(levels, '[') + std::string(levels, ']');
