@@ -27,6 +27,21 @@ std::string TextIn(const nlohmann::json& object, const char* key) {
     return found != object.end() && found->is_string() ? found->get<std::string>() : "";
 }
 
+/// A robot's name as the story keeps it: at most kMaxStoryNameBytes bytes of it.
+std::string NameIn(const nlohmann::json& object) {
+    std::string name = TextIn(object, "name");
+    if (name.size() > kMaxStoryNameBytes) {
+        std::size_t cut = kMaxStoryNameBytes;
+        // Back to the start of a UTF-8 character, so that no character is split.
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.resize(cut);
+        name += "\u2026";
+    }
+    return name;
+}
+
 double Thousandth(double value) {
     return std::round(value * 1e3) / 1e3;
 }
@@ -88,7 +103,7 @@ void BattleStory::Add(const nlohmann::json& snapshot) {
         }
         Robot& robot = found->second;
         // A robot is named only once its client declares it.
-        robot.name = TextIn(entry, "name");
+        robot.name = NameIn(entry);
         robot.colour = entry.value("colour", nlohmann::json::array());
         robot.armour = NumberIn(entry, "armour", robot.armour);
         if (!robot.joined) {

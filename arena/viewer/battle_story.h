@@ -21,6 +21,10 @@ constexpr std::size_t kMaxStoryPoints = 200'000;
 constexpr std::size_t kMinStoryPointsPerRobot = 64;
 /// Robots a story follows; later newcomers are left out of it.
 constexpr std::size_t kMaxStoryRobots = 4096;
+/// A name longer than this, which only a recording can hold (a client declares 1 to 64 bytes),
+/// is cut to it (at a character's start) and marked with "…": every event carries its robot's
+/// name, and an 8 MB name told 5,000 times would take 40 GB. [Units: bytes]
+constexpr std::size_t kMaxStoryNameBytes = 64;
 
 /// How a battle went, told from its snapshots one after another: who joined, hit, destroyed and
 /// left whom when, and each robot's hit points over time. The viewer's page draws its event

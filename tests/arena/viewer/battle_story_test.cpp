@@ -111,5 +111,38 @@ TEST(BattleStoryTest, StaysBoundedAndKeepsTheWholeSpanOfEachLine) {
     EXPECT_DOUBLE_EQ(points.back().at(0).get<double>(), (snapshots - 1) * 0.05);
 }
 
+// Regression: every event carries its robot's name, so a recording of one robot named with 8 MB
+// and 5,000 hits grew a replay past 1.6 GB. A name longer than a client may declare is cut.
+TEST(BattleStoryTest, NamesBeyondWhatAClientDeclaresAreCutAtACharacter) {
+    struct Row {
+        std::string name;
+        std::string told;
+    };
+    const std::string e = "\xC3\xA9"; // é, two bytes
+    const Row rows[] = {
+        {std::string(64, 'n'), std::string(64, 'n')},
+        {std::string(65, 'n'), std::string(64, 'n') + "\u2026"},
+        {std::string(63, 'n') + e, std::string(63, 'n') + "\u2026"},
+        {std::string(62, 'n') + e, std::string(62, 'n') + e},
+        {std::string(1 << 20, 'n'), std::string(64, 'n') + "\u2026"},
+    };
+    for (const Row& row : rows) {
+        BattleStory story;
+        nlohmann::json named = Robot(1, "alive", 50);
+        named["name"] = row.name;
+        nlohmann::json hits = nlohmann::json::array();
+        for (int i = 0; i < 5000; ++i) {
+            hits.push_back({{"time", 0.05}, {"kind", "hit"}, {"robot", 1}, {"by", 1}});
+        }
+        story.Add({{"time", 0.0}, {"robots", {named}}});
+        story.Add({{"time", 0.05}, {"events", hits}, {"robots", {named}}});
+        const std::shared_ptr<const std::string> text = story.Text();
+        EXPECT_LT(text->size(), 2u << 20) << row.name.size();
+        const nlohmann::json told = nlohmann::json::parse(*text);
+        EXPECT_EQ(told.at("robots").at(0).at("name"), row.told) << row.name.size();
+        EXPECT_EQ(told.at("events").back().at("byName"), row.told) << row.name.size();
+    }
+}
+
 } // namespace
 } // namespace botarena
