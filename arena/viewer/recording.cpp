@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -68,10 +69,14 @@ std::optional<nlohmann::json> CheckedSnapshot(const std::string& path, std::size
     return snapshot;
 }
 
-/// An unnamed file for the expanded text of a compressed recording, in $TMPDIR or /tmp.
-int OpenScratchFile(const std::string& path) {
+/// Where the expanded text of a compressed recording goes: $TMPDIR, or /tmp.
+std::string ScratchDirectory() {
     const char* folder = std::getenv("TMPDIR");
-    const std::string directory = folder && *folder ? folder : "/tmp";
+    return folder && *folder ? folder : "/tmp";
+}
+
+/// An unnamed file for the expanded text of a compressed recording, in `directory`.
+int OpenScratchFile(const std::string& path, const std::string& directory) {
     int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (descriptor < 0) {
         // Not every file system has unnamed files: a named one, unlinked at once, does as well.
@@ -93,8 +98,10 @@ int OpenScratchFile(const std::string& path) {
 /// indexing then leaves out its last, unfinished line.
 class Expander {
   public:
-    Expander(const std::string& path, RecordingFile& compressed, RecordingFile& expanded)
-        : path(path), compressed(compressed), expanded(expanded), in(kLoadBlockBytes) {
+    Expander(const std::string& path, const std::string& directory, RecordingFile& compressed,
+             RecordingFile& expanded)
+        : path(path), directory(directory), compressed(compressed), expanded(expanded),
+          in(kLoadBlockBytes) {
         if (inflateInit2(&stream, 15 + 32) != Z_OK) {
             throw RecordingError("Cannot expand the recording " + path);
         }
@@ -126,6 +133,9 @@ class Expander {
             throw RecordingError("Recording " + path + " expands beyond " +
                                  std::to_string(kMaxExpandedRecordingBytes >> 30) + " GiB");
         }
+        if (written + produced > checkedUpTo) {
+            CheckRoom();
+        }
         expanded.Write(written, into, produced);
         written += produced;
         return produced;
@@ -136,6 +146,21 @@ class Expander {
     std::optional<std::uint64_t> LeftOutFrom() const { return leftOutFrom; }
 
   private:
+    /// The expansion may go on for kRoomCheckBytes more: a small, full disk must not be filled
+    /// by a recording that expands a thousandfold. The file has no name, so a refusal leaves
+    /// nothing behind.
+    void CheckRoom() {
+        const auto [free, size] = expanded.Room();
+        const std::uint64_t reserve = std::min(kExpansionReserveBytes, size / 10);
+        if (free < reserve + kRoomCheckBytes) {
+            throw RecordingError("Cannot expand the recording " + path + " into " + directory +
+                                 ": after " + std::to_string(written >> 20) +
+                                 " MiB, it would leave less than " + std::to_string(reserve >> 20) +
+                                 " MiB free there (TMPDIR names another folder)");
+        }
+        checkedUpTo = written + kRoomCheckBytes;
+    }
+
     /// Whether at least `minimum` compressed bytes wait, reading on (after those that wait)
     /// when fewer do.
     bool Input(std::size_t minimum = 1) {
@@ -165,13 +190,18 @@ class Expander {
         }
     }
 
+    /// How much the expansion may grow between two checks of the room left. [Units: bytes]
+    static constexpr std::uint64_t kRoomCheckBytes = 16u * 1024u * 1024u;
+
     const std::string& path;
+    const std::string& directory;
     RecordingFile& compressed;
     RecordingFile& expanded;
     std::vector<unsigned char> in;
     z_stream stream{};
     std::uint64_t readAt = 0;
     std::uint64_t written = 0;
+    std::uint64_t checkedUpTo = 0;
     bool finished = false;
     std::optional<std::uint64_t> leftOutFrom;
 };
@@ -217,6 +247,16 @@ void RecordingFile::Write(std::uint64_t offset, const char* from, std::size_t le
         }
         put += static_cast<std::size_t>(wrote);
     }
+}
+
+std::pair<std::uint64_t, std::uint64_t> RecordingFile::Room() const {
+    struct statvfs system {};
+    if (::fstatvfs(descriptor, &system) != 0) {
+        throw RecordingError("Cannot tell the room left beside " + path + ": " +
+                             std::strerror(errno));
+    }
+    return {static_cast<std::uint64_t>(system.f_bavail) * system.f_frsize,
+            static_cast<std::uint64_t>(system.f_blocks) * system.f_frsize};
 }
 
 std::size_t RecordingFile::Read(std::uint64_t offset, char* into, std::size_t length) {
@@ -304,8 +344,10 @@ Recording Recording::Load(const std::string& path) {
     unsigned char magic[2] = {0, 0};
     if (file.Read(0, reinterpret_cast<char*>(magic), 2) == 2 && magic[0] == 0x1f &&
         magic[1] == 0x8b) {
-        recording.expanded = std::make_shared<RecordingFile>(OpenScratchFile(path), path);
-        Expander expander(path, file, *recording.expanded);
+        const std::string directory = ScratchDirectory();
+        recording.expanded =
+            std::make_shared<RecordingFile>(OpenScratchFile(path, directory), path);
+        Expander expander(path, directory, file, *recording.expanded);
         recording.Index(
             [&expander](char* into, std::size_t length) { return expander.Next(into, length); });
         // Regression: bytes after the gzip text (garbage, or plain lines appended) were dropped

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace botarena {
@@ -22,6 +23,9 @@ constexpr std::size_t kMaxRecordingFrames = 4'000'000;
 /// A compressed recording is expanded into a temporary file of at most this size; a larger one
 /// is refused rather than filling the disk. [Units: bytes]
 constexpr std::uint64_t kMaxExpandedRecordingBytes = 8ull * 1024u * 1024u * 1024u;
+/// The expansion also stops before it leaves less free room than this on its file system, or a
+/// tenth of the file system when that is less. [Units: bytes]
+constexpr std::uint64_t kExpansionReserveBytes = 1024ull * 1024u * 1024u;
 /// A recording is flushed to its file at least this often, in battle time. [Units: s]
 constexpr double kRecordingFlushSeconds = 1.0;
 /// A recording line whose arrays and objects nest deeper than this is refused: a snapshot needs
@@ -54,6 +58,9 @@ class RecordingFile {
     /// A handle of its own on the same open file, which may have no name (an expanded
     /// recording). Throws RecordingError when no handle is left.
     std::unique_ptr<RecordingFile> Duplicate() const;
+    /// Free room on the file's file system, and that file system's size. Throws RecordingError
+    /// when the system cannot tell. [Units: bytes]
+    std::pair<std::uint64_t, std::uint64_t> Room() const;
     /// Takes `descriptor` over; `path` names the file in error texts.
     RecordingFile(int descriptor, std::string path)
         : path(std::move(path)), descriptor(descriptor) {}
