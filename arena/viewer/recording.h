@@ -25,7 +25,7 @@ constexpr std::size_t kMaxRecordingFrames = 4'000'000;
 constexpr std::uint64_t kMaxExpandedRecordingBytes = 8ull * 1024u * 1024u * 1024u;
 /// The expansion also stops before it leaves less free room than this on its file system, or a
 /// tenth of the file system when that is less. [Units: bytes]
-constexpr std::uint64_t kExpansionReserveBytes = 1024ull * 1024u * 1024u;
+constexpr std::uint64_t kExpansionReserveBytes = 128ull * 1024u * 1024u;
 /// A recording is flushed to its file at least this often, in battle time. [Units: s]
 constexpr double kRecordingFlushSeconds = 1.0;
 /// A recording line whose arrays and objects nest deeper than this is refused: a snapshot needs
