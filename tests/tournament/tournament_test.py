@@ -89,6 +89,16 @@ Check('class="mark"' in page, "the page's charts have no marks")
 for foreign in ["http://", "https://", "src=", "@import", "url("]:
     Check(foreign not in page, f"the page refers elsewhere: {foreign}")
 
+# Regression: an output folder that was a file ended in a Python traceback.
+with open(os.path.join(out, "a-file"), "w") as file:
+    file.write("not a folder")
+refused = subprocess.run([sys.executable, tournament, "--seeds", "1", "--arena", botarena,
+                          "--client", botpilot, "--out", os.path.join(out, "a-file")],
+                         stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
+Check(refused.returncode == 2 and "Traceback" not in refused.stderr and
+      "cannot use " in refused.stderr and "as the output folder: Not a directory" in refused.stderr,
+      f"an output folder that is a file: {refused.returncode} {refused.stderr!r}")
+
 for failure in failures:
     print("FAILED:", failure)
 sys.exit(1 if failures else 0)
