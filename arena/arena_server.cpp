@@ -401,7 +401,6 @@ void ArenaServer::Finish(const std::string& reason) {
         return;
     }
     finished = true;
-    finishReason = reason;
     if (!battle.IsOver()) {
         battle.EndRound(reason);
     }
@@ -452,7 +451,8 @@ void ArenaServer::EndGrace() {
     log.EndAllSources();
     // Regression: the only summary was the one written before the grace, which listed every
     // connection still open then as open, though it closed cleanly a moment later.
-    WriteSummary(finishReason);
+    // The battle's last round ended with the reason it was finished for.
+    WriteSummary(battle.Rounds().back().reason);
 }
 
 void ArenaServer::WriteSummary(const std::string& reason) {

@@ -115,7 +115,6 @@ class ArenaServer {
     int nextStatusSecond = 1;
     bool finished = false;
     bool graceOver = false;
-    std::string finishReason; ///< how the battle ended, for the summary written again at the end
     int exitCode = 0;
 };
 
