@@ -44,14 +44,15 @@ function DangerMap() {
   return cells;
 }
 
-/// Writes the staged battle to `path` as JSON lines, the recording's format.
-export function WriteStagedBattle(path) {
+/// Writes the staged battle to `path` as JSON lines, the recording's format, its robots
+/// called `names` (in id order).
+export function WriteStagedBattle(path, names = kStaged.names) {
   const robots = [
     { id: 1, name: 'Nolix', type: 'Plimb', colour: [230, 50, 50], x: -6, y: 3, heading: 0.3, armour: 50, range: 3, view: 60 },
     { id: 2, name: 'Hunter 2', type: 'hunter', colour: [240, 200, 40], x: -5.2, y: 3, heading: 2.8, armour: 50, range: 3, view: 90 },
     { id: 3, name: 'Sniper 3', type: 'sniper', colour: [90, 220, 120], x: -5.6, y: 3.7, heading: -0.6, armour: 40, range: 3, view: 40 },
     { id: 4, name: 'Wanderer 4', type: 'wanderer', colour: [70, 140, 255], x: 7, y: -3, heading: 0, armour: 50, range: 4, view: 60 },
-  ].map((robot) => ({ ...robot, hitPoints: robot.armour, shots: 0, hits: 0, damageDealt: 0, damageTaken: 0,
+  ].map((robot, i) => ({ ...robot, name: names[i], hitPoints: robot.armour, shots: 0, hits: 0, damageDealt: 0, damageTaken: 0,
     timeAlive: 0, state: 'alive' }));
   const byId = new Map(robots.map((robot) => [robot.id, robot]));
   // [time, shooter, target, damage]
@@ -121,14 +122,14 @@ export function WriteStagedBattle(path) {
       })),
       shells: shells.map((shell) => Object.fromEntries(Object.entries(shell)
         .map(([key, value]) => [key, typeof value === 'number' ? Math.round(value * 1e4) / 1e4 : value]))),
-      drawings: [{ connection: 5, client: 'Graphics', robot: { id: 1, name: 'Nolix' },
+      drawings: [{ connection: 5, client: 'Graphics', robot: { id: 1, name: names[0] },
         lastDrawn: drawing ? time : Math.min(time, 3), cells }],
       events,
     };
     if (frame === kStaged.end * 20) {
       const ranks = new Map([[3, 1], [2, 2], [1, 3], [4, 4]]);
       snapshot.over = 'duration reached';
-      snapshot.winner = { id: 3, name: 'Sniper 3' };
+      snapshot.winner = { id: 3, name: names[2] };
       snapshot.robots.forEach((robot) => {
         robot.rank = ranks.get(robot.id);
         robot.score = 5 - robot.rank;

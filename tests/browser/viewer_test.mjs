@@ -3,8 +3,9 @@
 // (staged_battle.mjs) replayed to the moments the checks need. Run by ctest:
 //   node viewer_test.mjs BOTARENA_PATH OUTPUT_DIRECTORY
 // Screenshots go to OUTPUT_DIRECTORY: live_1280x800.png, replay_marks.png, zoom.png,
-// layout_800x600.png. It exits 77 (skipped) when Chromium or playwright-core is missing,
-// unless BOTARENA_REQUIRE_BROWSER=1 (scripts/test sets it) makes that a failure.
+// layout_800x600.png, hostile_names.png. It exits 77 (skipped) when Chromium or
+// playwright-core is missing, unless BOTARENA_REQUIRE_BROWSER=1 (scripts/test sets it) makes
+// that a failure.
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { mkdirSync, mkdtempSync, openSync, readFileSync } from 'node:fs';
@@ -151,6 +152,33 @@ async function OpenPage(url, { withoutStory = false } = {}) {
   page.on('pageerror', (error) => errors.push(String(error)));
   await page.goto(url);
   return { page, foreign, errors };
+}
+
+/// `text` without the marks that set a name apart from the sentence around it.
+function Plain(text) {
+  return text.replace(/[\u2066-\u2069]/g, '');
+}
+
+/// The elements of `selector` that are out of the window or cut off by a box that clips
+/// what overflows it; each as the start of its text.
+function HiddenElements(page, selector) {
+  return page.evaluate((query) => {
+    const hiddenPart = (element) => {
+      const box = element.getBoundingClientRect();
+      if (box.width === 0 || box.left < 0 || box.right > innerWidth || box.top < 0 || box.bottom > innerHeight) {
+        return true;
+      }
+      for (let outer = element.parentElement; outer; outer = outer.parentElement) {
+        const clip = outer.getBoundingClientRect();
+        if (getComputedStyle(outer).overflowX !== 'visible' && (box.left < clip.left || box.right > clip.right)) {
+          return true;
+        }
+      }
+      return false;
+    };
+    return [...document.querySelectorAll(query)].filter(hiddenPart)
+      .map((element) => element.textContent.trim().slice(0, 12));
+  }, selector);
 }
 
 /// Polls `probe` (which returns a failure text or null) until it passes or the time is up.
@@ -425,7 +453,7 @@ describe('replay', () => {
     assert.equal(await page.evaluate(() => viewerState.chart.robots), summary.robots.length);
     assert.equal(await page.textContent('#clock'), '0:04.0');
     const outcome = summary.winner ? `${summary.winner.name} wins` : 'draw';
-    assert.equal(await page.textContent('#over'), `Battle over: duration reached · ${outcome}`);
+    assert.equal(Plain(await page.textContent('#over')), `Battle over: duration reached · ${outcome}`);
     const rows = await page.locator('#scoreboard tbody tr').evaluateAll((trs) =>
       trs.map((tr) => Array.from(tr.cells, (cell) => cell.textContent)));
     assert.equal(rows.length, summary.robots.length);
@@ -547,7 +575,7 @@ describe('replay of a staged battle', () => {
       await SeekTo(page, time);
       return page.evaluate(() => window.viewerState.layers[0].opacity);
     };
-    assert.match(await page.textContent('#layers'), new RegExp(kStaged.layerName));
+    assert.match(Plain(await page.textContent('#layers')), new RegExp(kStaged.layerName));
     assert.ok((await opacity(kStaged.drawingAt)) > 0.5, 'shown half a second after its last cell');
     assert.equal(await opacity(kStaged.stoppedAt), 0, 'gone two seconds after');
     assert.ok((await opacity(kStaged.resumedAt)) > 0.5, 'back once it draws again');
@@ -572,26 +600,63 @@ describe('replay of a staged battle', () => {
     const { page } = view;
     await page.setViewportSize({ width: 800, height: 600 });
     await SeekTo(page, kStaged.end);
-    const hidden = await page.evaluate(() => {
-      // Out of the window, or cut off by a box that clips what overflows it.
-      const hiddenPart = (element) => {
-        const box = element.getBoundingClientRect();
-        if (box.width === 0 || box.left < 0 || box.right > innerWidth || box.top < 0 || box.bottom > innerHeight) {
-          return true;
-        }
-        for (let outer = element.parentElement; outer; outer = outer.parentElement) {
-          const clip = outer.getBoundingClientRect();
-          if (getComputedStyle(outer).overflowX !== 'visible' && (box.left < clip.left || box.right > clip.right)) {
-            return true;
-          }
-        }
-        return false;
-      };
-      const elements = [...document.querySelectorAll('#scoreboard th'), document.getElementById('speed')];
-      return elements.filter(hiddenPart).map((element) => element.textContent.trim().slice(0, 12));
-    });
+    const hidden = await HiddenElements(page, '#scoreboard th, #speed');
     assert.deepEqual(hidden, []);
     await page.screenshot({ path: join(outputDirectory, 'layout_800x600.png') });
+    assert.deepEqual(view.foreign, []);
+    assert.deepEqual(view.errors, []);
+  });
+});
+
+// ---- Names chosen to break the page ------------------------------------------------------
+
+describe('replay of a battle whose robots have hostile names', () => {
+  const kNames = [
+    '<img src=x onerror="window.broken=1">', // markup, set as text
+    'x'.repeat(5000), // longer than a client may declare: a recording may hold anything
+    '\u202Eevil', // a right-to-left override, never closed; it wins and destroys the last
+    '🤖'.repeat(16), // 64 bytes of emoji
+  ];
+  let replay;
+  let view;
+
+  before(async () => {
+    const recording = join(scratch, 'hostile_names.jsonl');
+    WriteStagedBattle(recording, kNames);
+    replay = StartArena(['--replay', recording, '--http', '0'], 'hostile_names_replay.log');
+    view = await OpenPage(/viewer at (\S+)/.exec(await replay.firstLine)[1]);
+    await view.page.setViewportSize({ width: 800, height: 600 });
+  });
+  after(async () => {
+    await view?.page.close();
+    replay?.child.kill('SIGTERM');
+    await replay?.ended;
+  });
+
+  test('are shown as text, cut to a name\'s length, turning nothing around them; the layout holds', async () => {
+    const { page } = view;
+    await page.selectOption('#speed', '16');
+    await page.waitForSelector('#replay[data-ended="true"]', { timeout: 20000 });
+    await page.click('#scoreboard tbody tr:nth-child(2)'); // follows the long name
+    const shown = await page.evaluate(() => {
+      const destroyed = [...document.querySelectorAll('#feed li')].find((item) => /destroyed/.test(item.textContent));
+      const [shooter, what] = [...destroyed.querySelectorAll('.who, .what')].map((span) => span.getBoundingClientRect());
+      return {
+        broken: window.broken, images: document.querySelectorAll('img').length,
+        names: [...document.querySelectorAll('#scoreboard tbody tr')].map((row) => row.cells[0].textContent),
+        readsInOrder: what.left >= shooter.right - 1,
+        overflow: document.documentElement.scrollWidth - innerWidth,
+        wide: [...document.querySelectorAll('body *')].filter((e) => e.getBoundingClientRect().right > innerWidth + 1).map((e) => e.id || e.className || e.tagName).slice(0, 8),
+      };
+    });
+    await page.screenshot({ path: join(outputDirectory, 'hostile_names.png') });
+    assert.equal(shown.broken, undefined);
+    assert.equal(shown.images, 0);
+    assert.ok(shown.names.includes(kNames[0]), JSON.stringify(shown.names));
+    assert.ok(shown.names.some((name) => name === `${'x'.repeat(63)}…`), 'the long name is cut');
+    assert.ok(shown.readsInOrder, 'the override turned "destroyed" around');
+    assert.ok(shown.overflow <= 0, `the page is ${shown.overflow}px too wide: ${shown.wide}`);
+    assert.deepEqual(await HiddenElements(page, '#scoreboard th, #speed, #banner, #unfollow'), []);
     assert.deepEqual(view.foreign, []);
     assert.deepEqual(view.errors, []);
   });

@@ -1,6 +1,7 @@
 // The robots' drawings as layers: their names, their fading once idle, and the list that
 // switches each on or off with the opacity they are drawn at.
 import { layerList, opacitySlider } from './page_elements.js';
+import { Isolated } from './names.js';
 import { dirty } from './page_state.js';
 
 const kIdleSeconds = 1; // a drawing silent this long fades out...
@@ -20,7 +21,7 @@ export function LayerFade(layer, time) {
 /// "Nolix: danger map" when the arena knows which robot draws, else the connection.
 export function LayerName(layer) {
   const robot = layer.robot;
-  return robot && typeof robot.name === 'string' ? `${robot.name}: danger map`
+  return robot && typeof robot.name === 'string' ? `${Isolated(robot.name)}: danger map`
     : `connection ${layer.connection} (${layer.client})`;
 }
 

@@ -1,5 +1,6 @@
 // The scoreboard's rows and the banner that names the winner once the battle is over.
 import { Rgb } from './colour_ramp.js';
+import { Isolated } from './names.js';
 import { banner, scoreBody } from './page_elements.js';
 import { follow } from './page_state.js';
 
@@ -35,15 +36,20 @@ export function UpdateScoreboard(snapshot) {
     scoreRows = robots.map((robot) => {
       const row = document.createElement('tr');
       row.dataset.robot = robot.id;
-      row.title = `follow ${robot.name} on the field`;
+      row.title = `follow ${Isolated(robot.name)} on the field`;
       const cells = ScoreCells(robot).map(() => row.insertCell());
       const swatch = document.createElement('span');
       swatch.className = 'swatch';
       const name = document.createElement('span');
+      name.className = 'name';
+      const type = document.createElement('span');
+      type.className = 'name';
       cells[0].append(swatch, name);
+      cells[1].append(type);
       row.classList.toggle('followed', robot.id === follow);
       scoreBody.append(row);
-      return { id: robot.id, row, swatch, name, cells, texts: [] };
+      return { id: robot.id, row, swatch, texts: [],
+        shown: [name, type, ...cells.slice(2)] };
     });
   }
   const winner = snapshot.winner ? snapshot.winner.id : null;
@@ -52,7 +58,7 @@ export function UpdateScoreboard(snapshot) {
     const texts = ScoreCells(robot);
     texts.forEach((text, column) => {
       if (entry.texts[column] !== text) {
-        (column === 0 ? entry.name : entry.cells[column]).textContent = text;
+        entry.shown[column].textContent = text;
       }
     });
     entry.texts = texts;
@@ -72,7 +78,7 @@ export function OutcomeText(snapshot) {
   if (!('winner' in snapshot)) {
     return '';
   }
-  return snapshot.winner ? ` · ${snapshot.winner.name} wins` : ' · draw';
+  return snapshot.winner ? ` · ${Isolated(snapshot.winner.name)} wins` : ' · draw';
 }
 
 export function UpdateBanner(snapshot) {
@@ -82,8 +88,8 @@ export function UpdateBanner(snapshot) {
   }
   const ranked = ScoreOrder(snapshot.robots).filter((robot) => typeof robot.rank === 'number');
   const headline = !('winner' in snapshot) ? 'Battle over'
-    : snapshot.winner ? `${snapshot.winner.name} wins` : 'A draw';
-  const podium = ranked.slice(0, 3).map((robot) => `${robot.rank}. ${robot.name}`).join(' · ');
+    : snapshot.winner ? `${Isolated(snapshot.winner.name)} wins` : 'A draw';
+  const podium = ranked.slice(0, 3).map((robot) => `${robot.rank}. ${Isolated(robot.name)}`).join(' · ');
   const text = `${headline}|${podium}`;
   if (banner.dataset.text !== text) {
     banner.dataset.text = text;

@@ -1,5 +1,6 @@
 // Snapshots as they come from the network, checked before anything draws them. No DOM here.
 import { ColourOf } from './colour_ramp.js';
+import { ShownName } from './names.js';
 
 export function FiniteOr(value, otherwise) {
   return typeof value === 'number' && Number.isFinite(value) ? value : otherwise;
@@ -24,7 +25,7 @@ function Clean(snapshot) {
   for (const robot of snapshot.robots) {
     kRobotNumbers.forEach((key) => { robot[key] = FiniteOr(robot[key], 0); });
     robot.colour = ColourOf(robot.colour);
-    robot.name = String(robot.name ?? '');
+    robot.name = ShownName(robot.name);
     robot.type = String(robot.type ?? '');
     robot.state = String(robot.state ?? '');
   }
@@ -32,6 +33,12 @@ function Clean(snapshot) {
   snapshot.drawings = snapshot.drawings.filter((layer) => layer && Array.isArray(layer.cells));
   for (const layer of snapshot.drawings) {
     layer.cells = layer.cells.filter((cell) => Array.isArray(cell) && cell.length >= 7);
+    if (layer.robot && typeof layer.robot === 'object') {
+      layer.robot.name = ShownName(layer.robot.name);
+    }
+  }
+  if (snapshot.winner && typeof snapshot.winner === 'object') {
+    snapshot.winner.name = ShownName(snapshot.winner.name);
   }
   return snapshot;
 }

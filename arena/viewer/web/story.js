@@ -5,6 +5,7 @@
 // arena does: a fall in hit points or a destruction that no event of the snapshot explains
 // is told without a shooter, and a robot is "joined" once it is no longer configuring.
 import { ColourOf } from './colour_ramp.js';
+import { ShownName } from './names.js';
 import { dirty, mode } from './page_state.js';
 import { FiniteOr } from './snapshot_input.js';
 
@@ -99,7 +100,7 @@ export function LoadStory(json) {
       continue;
     }
     const robot = NewStoryRobot(entry.id);
-    robot.name = String(entry.name ?? '');
+    robot.name = ShownName(entry.name);
     robot.colour = ColourOf(entry.colour);
     robot.armour = FiniteOr(entry.armour, 0);
     if (Array.isArray(entry.points)) {
@@ -121,7 +122,7 @@ export function LoadStory(json) {
   story.omitted = Math.max(0, FiniteOr(json.omitted, 0)) + (events.length - kept.length);
   for (const event of kept) {
     AddEvent({
-      time: event.time, kind: event.kind, robot: event.robot, name: String(event.name ?? ''),
+      time: event.time, kind: event.kind, robot: event.robot, name: ShownName(event.name),
       by: Number.isInteger(event.by) ? event.by : undefined,
       byName: event.byName === undefined ? undefined : String(event.byName),
       damage: FiniteOr(event.damage, undefined), hitPoints: FiniteOr(event.hitPoints, undefined),
