@@ -7,6 +7,7 @@ built-in robot's, not another seed's), the totals must add up over the battles, 
 must hold its three charts and load nothing from anywhere.
 """
 
+import fcntl
 import json
 import math
 import os
@@ -98,6 +99,63 @@ refused = subprocess.run([sys.executable, tournament, "--seeds", "1", "--arena",
 Check(refused.returncode == 2 and "Traceback" not in refused.stderr and
       "cannot use " in refused.stderr and "as the output folder: Not a directory" in refused.stderr,
       f"an output folder that is a file: {refused.returncode} {refused.stderr!r}")
+
+# Clients that misbehave: each battle fails, yet the tournament ends cleanly, keeps the disk
+# and leaves nothing running.
+helper_pid_file = os.path.join(out, "helper.pid")
+with open(os.path.join(out, "stubborn-client"), "w") as file:
+    file.write("#!/bin/sh\ntrap '' TERM\nsleep 1000 &\necho $! > " + helper_pid_file +
+               "\nwhile :; do sleep 1; done\n")
+os.chmod(os.path.join(out, "stubborn-client"), 0o755)
+
+
+def HelperGone():
+    with open(helper_pid_file) as file:
+        pid = int(file.read())
+    try:
+        with open(f"/proc/{pid}/stat") as file:
+            if file.read().rsplit(")", 1)[1].split()[0] == "Z":
+                return True  # dead, waiting to be reaped by whoever adopted it
+    except FileNotFoundError:
+        return True
+    os.kill(pid, 9)
+    return False
+
+
+def ClientLogKept(folder):
+    logs = [os.path.join(folder, "battles", f) for f in os.listdir(os.path.join(folder, "battles"))
+            if f.endswith(".client.log")]
+    with open(logs[0], "rb") as file:
+        file.seek(-200, os.SEEK_END)
+        end = file.read()
+    return os.path.getsize(logs[0]) <= 16 * 1024 * 1024 + 200 and b"more bytes left out" in end
+
+
+misbehaving = [  # what the client is, its command, what must hold afterwards
+    ("floods its output", "yes", ClientLogKept),
+    ("ignores SIGTERM and leaves a helper running", os.path.join(out, "stubborn-client"),
+     lambda folder: HelperGone()),
+]
+for what, command, holds in misbehaving:
+    folder = os.path.join(out, "misbehaving")
+    shutil.rmtree(folder, ignore_errors=True)
+    ended = subprocess.run([sys.executable, tournament, "--seeds", "1", "--duration", "2",
+                            "--arena", botarena, "--client", command, "--out", folder],
+                           stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+    Check(ended.returncode == 1 and "Traceback" not in ended.stderr and holds(folder),
+          f"a client that {what}: {ended.returncode} {ended.stderr[-300:]!r}")
+
+# A second tournament writing into the same folder is refused while the first holds it.
+with open(os.path.join(out, ".tournament.lock"), "a+") as held:
+    fcntl.flock(held, fcntl.LOCK_EX)
+    held.truncate(0)
+    held.write("12345\n")
+    held.flush()
+    shared = subprocess.run([sys.executable, tournament, "--seeds", "1", "--arena", botarena,
+                             "--client", botpilot, "--out", out],
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
+Check(shared.returncode == 2 and "another tournament (process 12345) is writing into it"
+      in shared.stderr, f"a shared output folder: {shared.returncode} {shared.stderr!r}")
 
 for failure in failures:
     print("FAILED:", failure)
