@@ -218,28 +218,46 @@ void ArenaServer::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) 
 std::unique_ptr<RequestHandler> ArenaServer::MakeHandler(ClientSession& session) {
     const ConnectionRecord& record = session.Record();
     if (record.kind == ConnectionKind::Drawing) {
-        board.AddLayer(record.id, record.clientName, DrawingRobot(record));
+        board.AddLayer(record.id, record.clientName);
+        AttributeDrawings();
         return std::make_unique<DrawingRequestHandler>(board, record.id);
     }
     const int robotId = battle.AddRobot(false).Id();
     session.Record().robotId = robotId;
+    AttributeDrawings();
     return std::make_unique<RobotRequestHandler>(battle, robotId, log, record.id);
 }
 
-int ArenaServer::DrawingRobot(const ConnectionRecord& drawing) const {
-    // Nothing on the wire says whose a drawing is; a client draws from the machine it drives
-    // its robot from, which names the robot when only one is driven from there.
-    int found = 0;
+void ArenaServer::AttributeDrawings() {
+    // Nothing on the wire says whose a drawing is. A client draws from the machine it drives
+    // its robot from, so a machine with one robot and one drawing open names it; where two
+    // clients share a machine, no drawing is named after a robot that may not be its own.
+    struct Machine {
+        int robots = 0;
+        int drawings = 0;
+        int robotId = 0;
+    };
+    std::map<std::string, Machine> machines;
     for (const auto& record : records) {
-        if (record->open && record->kind == ConnectionKind::Robot && record->robotId != 0 &&
-            !drawing.peerAddress.empty() && record->peerAddress == drawing.peerAddress) {
-            if (found != 0) {
-                return 0;
-            }
-            found = record->robotId;
+        if (!record->open || record->peerAddress.empty()) {
+            continue;
+        }
+        Machine& machine = machines[record->peerAddress];
+        if (record->kind == ConnectionKind::Robot && record->robotId != 0) {
+            ++machine.robots;
+            machine.robotId = record->robotId;
+        } else if (record->kind == ConnectionKind::Drawing && board.Layers().count(record->id)) {
+            ++machine.drawings;
         }
     }
-    return found;
+    for (const auto& record : records) {
+        if (record->open && record->kind == ConnectionKind::Drawing) {
+            const auto machine = machines.find(record->peerAddress);
+            const bool known = machine != machines.end() && machine->second.robots == 1 &&
+                               machine->second.drawings == 1;
+            board.SetLayerRobot(record->id, known ? machine->second.robotId : 0);
+        }
+    }
 }
 
 void ArenaServer::OnClosed(ClientSession& session) {
@@ -249,6 +267,7 @@ void ArenaServer::OnClosed(ClientSession& session) {
     }
     // A drawing shows what its client sees now: it goes with the connection.
     board.RemoveLayer(record.id);
+    AttributeDrawings();
     if (records.size() > kMaxListedConnections) {
         const auto listed = std::find_if(records.begin(), records.end(),
                                          [&](const auto& entry) { return entry.get() == &record; });

@@ -76,8 +76,9 @@ class ArenaServer {
     void LogEvents(const std::vector<BattleEvent>& events);
     /// Keeps the step's events for the next snapshot.
     void KeepForSnapshot(const std::vector<BattleEvent>& events);
-    /// The robot a drawing connection draws for; 0 when the arena cannot tell.
-    int DrawingRobot(const ConnectionRecord& drawing) const;
+    /// Names the robot each drawing is drawn for, or none where the arena cannot tell; again
+    /// whenever a robot or a drawing comes or goes.
+    void AttributeDrawings();
     void LogStatus();
     void WriteSummary(const std::string& reason);
     /// Hands the world's snapshot to the viewer and the recording; `over` names how the battle

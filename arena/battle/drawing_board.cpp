@@ -17,6 +17,13 @@ void DrawingBoard::AddLayer(int connectionId, const std::string& clientName, int
     layer = DrawingLayer{connectionId, clientName, {}, robotId};
 }
 
+void DrawingBoard::SetLayerRobot(int connectionId, int robotId) {
+    const auto found = layers.find(connectionId);
+    if (found != layers.end()) {
+        found->second.robotId = robotId;
+    }
+}
+
 void DrawingBoard::RemoveLayer(int connectionId) {
     const auto found = layers.find(connectionId);
     if (found != layers.end()) {

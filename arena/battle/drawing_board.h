@@ -59,6 +59,8 @@ class DrawingBoard {
     /// An empty layer for a newly accepted drawing connection, drawn for robot `robotId` (0
     /// when unknown).
     void AddLayer(int connectionId, const std::string& clientName, int robotId = 0);
+    /// Names the robot a layer is drawn for (0: unknown); nothing when there is no such layer.
+    void SetLayerRobot(int connectionId, int robotId);
     /// Forgets the layer of a connection that closed; nothing when it has none.
     void RemoveLayer(int connectionId);
     /// Puts the cell under its item id. False, and nothing changed, when the connection has no

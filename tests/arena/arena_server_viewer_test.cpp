@@ -8,12 +8,16 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace botarena {
 namespace {
@@ -132,6 +136,49 @@ TEST(ViewerServerTest, DrawingsShowAsLayersOfTheirRobotWhileTheirConnectionIsOpe
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(drawings(), nlohmann::json::array());
+}
+
+TEST(ViewerServerTest, ADrawingIsNamedAfterARobotOnlyWhileItsMachineHasOneOfEach) {
+    // Every connection here comes from 127.0.0.1: one machine, as far as the arena can tell.
+    ArenaUnderTest arena(WithViewer(0));
+    httplib::Client client("127.0.0.1", arena.HttpPort());
+    auto layerRobots = [&] { // connection → robot id, 0 for a layer named after none
+        std::map<int, int> robots;
+        const httplib::Result frame = client.Get("/frame");
+        if (frame && frame->status == 200) {
+            const nlohmann::json snapshot = nlohmann::json::parse(frame->body);
+            for (const nlohmann::json& layer : snapshot.at("drawings")) {
+                robots[layer.at("connection")] = layer.contains("robot") ? int(layer["robot"]["id"]) : 0;
+            }
+        }
+        return robots;
+    };
+    std::optional<botpilot::Connection> drawing, robot, intruder, secondRobot;
+    auto open = [&](std::optional<botpilot::Connection>& connection, bool isDrawing) {
+        connection.emplace(isDrawing ? "Graphics" : "Controller", isDrawing ? 1 : 4);
+        connection->Connect("127.0.0.1", isDrawing ? arena.DrawingPort() : arena.RobotPort());
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::map<int, int> expected;
+    };
+    const std::vector<Step> steps = {
+        {"a drawing before its robot", [&] { open(drawing, true); }, {{1, 0}}},
+        {"then its robot", [&] { open(robot, false); }, {{1, 1}}},
+        {"another client's drawing", [&] { open(intruder, true); }, {{1, 0}, {3, 0}}},
+        {"that drawing gone", [&] { intruder.reset(); }, {{1, 1}}},
+        {"a second robot", [&] { open(secondRobot, false); }, {{1, 0}}},
+        {"that robot gone", [&] { secondRobot.reset(); }, {{1, 1}}},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        const Deadline deadline = Deadline::After(10.0);
+        while (layerRobots() != step.expected && !deadline.Expired()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(layerRobots(), step.expected) << step.what;
+    }
 }
 
 TEST(ViewerServerTest, TheFinalSnapshotReachesAnOpenStreamWhichThenEnds) {
