@@ -148,7 +148,8 @@ TEST(ViewerServerTest, ADrawingIsNamedAfterARobotOnlyWhileItsMachineHasOneOfEach
         if (frame && frame->status == 200) {
             const nlohmann::json snapshot = nlohmann::json::parse(frame->body);
             for (const nlohmann::json& layer : snapshot.at("drawings")) {
-                robots[layer.at("connection")] = layer.contains("robot") ? int(layer["robot"]["id"]) : 0;
+                robots[layer.at("connection")] =
+                    layer.contains("robot") ? int(layer["robot"]["id"]) : 0;
             }
         }
         return robots;
