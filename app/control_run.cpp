@@ -1,5 +1,6 @@
 #include "app/control_run.h"
 
+#include "app/cycle_trace.h"
 #include "app/robot_roster.h"
 #include "link/settings.h"
 #include "link/terrain_drawing.h"
@@ -9,6 +10,7 @@
 #include "world/playing_field.h"
 
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -37,6 +39,8 @@ void RunControl(Keyboard& keyboard) {
     // copy the field's bounds.
     PlayingField::Instance().FetchSize();
     Robot& robot = RobotRoster::Instance().Second();
+    // Asked for before the run, so that an unwritable file ends it before the robot starts.
+    const std::unique_ptr<CycleTrace> trace = CycleTrace::FromEnvironment();
     robot.Configure();
     robot.Start();
 
@@ -66,6 +70,9 @@ void RunControl(Keyboard& keyboard) {
         }
         // Unpaced, the waits for the server's replies alone pace the loop.
         robot.Update();
+        if (trace) {
+            trace->Write(robot);
+        }
         pacer.WaitForNextCycle(stopOrKey);
     }
 }

@@ -24,6 +24,8 @@ class StraightShooterMode final : public Mode {
     double GetDesirability() override;
     /// Turns the body to the aim kept by the last scoring, drives at full speed and fires.
     void Update() override;
+    /// The bearing the last scoring that found a target kept. [Units: rad]
+    Angle Aim() const { return aim; }
 
   private:
     /// The absolute bearing to fire along, as seen from the body; written only by scoring.

@@ -29,6 +29,10 @@ class Body final : public BattleObject {
     /// the last one sent.
     void SetEngineOrientation(Angle orientation);
 
+    /// The engine speed and direction last sent; nothing sent yet is not valid.
+    const CachedDouble& SentEngineSpeed() const { return sentEngineSpeed; }
+    const CachedDouble& SentEngineOrientation() const { return sentEngineOrientation; }
+
   private:
     CachedDouble sentEngineSpeed;
     CachedDouble sentEngineOrientation;
