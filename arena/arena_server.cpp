@@ -6,6 +6,7 @@
 #include "arena/viewer/snapshot.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <random>
@@ -117,6 +118,7 @@ void ArenaServer::Start() {
     WaitForSignal();
     PublishSnapshot();
     nextStep = asio::steady_timer::clock_type::now();
+    lastStepAt = nextStep;
     ScheduleStep();
 }
 
@@ -225,7 +227,13 @@ std::unique_ptr<RequestHandler> ArenaServer::MakeHandler(ClientSession& session)
     const int robotId = battle.AddRobot(false).Id();
     session.Record().robotId = robotId;
     AttributeDrawings();
-    return std::make_unique<RobotRequestHandler>(battle, robotId, log, record.id);
+    // A reading is taken when it is served, between steps: the client stamps it then.
+    auto sinceStep = [this] {
+        const std::chrono::duration<double> since =
+            asio::steady_timer::clock_type::now() - lastStepAt;
+        return std::clamp(since.count(), 0.0, options.stepSeconds);
+    };
+    return std::make_unique<RobotRequestHandler>(battle, robotId, log, record.id, sinceStep);
 }
 
 void ArenaServer::AttributeDrawings() {
@@ -338,6 +346,7 @@ void ArenaServer::OnStep(const std::error_code& error) {
             PublishSnapshot();
         }
     }
+    lastStepAt = nextStep;
     if (!finished) {
         ScheduleStep();
     }

@@ -98,6 +98,8 @@ class ArenaServer {
     asio::signal_set signals;
     std::uint16_t robotPort = 0;
     asio::steady_timer::time_point nextStep;
+    /// When the battle's clock last read what it reads now: the schedule of its last step.
+    asio::steady_timer::time_point lastStepAt;
 
     SnapshotHub hub;
     BattleStory story;

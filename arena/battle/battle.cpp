@@ -284,6 +284,24 @@ std::vector<BattleEvent> Battle::Step(double dt) {
     return events;
 }
 
+const ArenaRobot* Battle::Blocker(const ArenaRobot& robot, Vec2 from, Vec2 to) const {
+    // Any one such robot blocks the move, so the order they are looked at in does not matter
+    // for whether it is blocked; the nearest is the one to slide along.
+    const ArenaRobot* blocker = nullptr;
+    double nearest = 2.0 * kRobotRadius;
+    grid.ForEachNear(to, 2.0 * kRobotRadius, [&](const SpatialGrid::Entry& other) {
+        if (other.id == robot.Id() || !other.robot->IsRunning()) {
+            return;
+        }
+        const double after = Distance(to, other.position);
+        if (after < nearest && after < Distance(from, other.position)) {
+            nearest = after;
+            blocker = other.robot;
+        }
+    });
+    return blocker;
+}
+
 void Battle::MoveRobot(ArenaRobot& robot, double dt) {
     const BodyState now = robot.Body();
     const Vec2 from{now.x, now.y};
@@ -292,24 +310,30 @@ void Battle::MoveRobot(ArenaRobot& robot, double dt) {
     const Vec2 held = KeepInside(field, {next.x, next.y}, kRobotRadius);
     next.x = held.x;
     next.y = held.y;
-    // Other robots: a move that would bring two robots closer while they overlap is refused,
-    // so robots stop on contact but can always back away or turn aside.
-    // Any one such robot refuses the move, so the order they are looked at in does not matter.
-    bool blocked = false;
-    grid.ForEachNear(held, 2.0 * kRobotRadius, [&](const SpatialGrid::Entry& other) {
-        if (blocked || other.id == robot.Id()) {
-            return;
+    // Other robots, as the walls: a move that would bring two robots closer while they overlap
+    // keeps only its part along the other's rim, so robots stop on contact but slide round
+    // each other rather than stick; a move still blocked after that is refused.
+    Vec2 to = held;
+    if (const ArenaRobot* other = Blocker(robot, from, to)) {
+        const Vec2 there{other->Body().x, other->Body().y};
+        to = KeepInside(field, SlideAlong(from, to, there), kRobotRadius);
+        if (Blocker(robot, from, to) != nullptr) {
+            to = from;
         }
-        const double after = Distance(held, other.position);
-        blocked = after < 2.0 * kRobotRadius && after < Distance(from, other.position) &&
-                  other.robot->IsRunning();
-    });
-    if (blocked) {
-        next.x = now.x;
-        next.y = now.y;
     }
+    next.x = to.x;
+    next.y = to.y;
     robot.MoveTo(next, dt);
     grid.Move(robot, from);
+}
+
+Vec2 Shell::PositionAfter(double dt) const {
+    const double speed = std::hypot(velocity.x, velocity.y);
+    if (!(speed > 0.0) || !(dt > 0.0)) {
+        return position;
+    }
+    const double scale = std::min(speed * dt, remainingRange) / speed;
+    return {position.x + velocity.x * scale, position.y + velocity.y * scale};
 }
 
 bool Battle::MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events) {

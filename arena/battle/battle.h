@@ -24,6 +24,9 @@ struct Shell {
     double remainingRange = 0.0; ///< [Units: field units]
     double remainingTime = 0.0;  ///< until it is spent whatever its range [Units: s]
     double damage = 0.0;
+
+    /// Where it is `dt` seconds on, unless its range runs out first. [Units: s]
+    Vec2 PositionAfter(double dt) const;
 };
 
 /// Shells in flight at once, per robot and over the battle: a gun that would exceed either does
@@ -153,6 +156,9 @@ class Battle {
     void Outlive(int leaverId);
     /// Moves one robot by its engine, held inside the walls and kept off the others.
     void MoveRobot(ArenaRobot& robot, double dt);
+    /// The nearest running robot other than `robot` that a move from `from` to `to` would bring
+    /// closer than two radii while closer than before; null when there is none.
+    const ArenaRobot* Blocker(const ArenaRobot& robot, Vec2 from, Vec2 to) const;
     /// Moves one shell; true when it is spent (hit, out of range or off the field).
     bool MoveShell(Shell& shell, double dt, std::vector<BattleEvent>& events);
 

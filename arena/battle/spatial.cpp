@@ -58,4 +58,18 @@ double Distance(Vec2 a, Vec2 b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
 
+Vec2 SlideAlong(Vec2 from, Vec2 to, Vec2 centre) {
+    const double length = Distance(from, centre);
+    if (!(length > 0.0)) {
+        return from;
+    }
+    const Vec2 outward{(from.x - centre.x) / length, (from.y - centre.y) / length};
+    const Vec2 move{to.x - from.x, to.y - from.y};
+    const double towards = move.x * outward.x + move.y * outward.y;
+    if (towards >= 0.0) {
+        return to;
+    }
+    return {to.x - towards * outward.x, to.y - towards * outward.y};
+}
+
 } // namespace botarena

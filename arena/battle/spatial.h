@@ -37,6 +37,11 @@ std::optional<double> SegmentTouchesCircle(Vec2 from, Vec2 to, Vec2 centre, doub
 /// `p` moved inside the field by at least `margin` on every side, each coordinate on its own.
 Vec2 KeepInside(const FieldSize& field, Vec2 p, double margin);
 
+/// The move from `from` to `to` without its part toward `centre`: what is left of it runs
+/// square to the line from `centre`, along the rim of a circle round it. A move away from
+/// `centre` is kept whole.
+Vec2 SlideAlong(Vec2 from, Vec2 to, Vec2 centre);
+
 double Distance(Vec2 a, Vec2 b);
 
 } // namespace botarena

@@ -111,14 +111,16 @@ void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,
         RequestValues(payload, "StartRobot").End();
         Start(*robot);
         return;
-    case ControllerMessage::GetPosition:
+    case ControllerMessage::GetPosition: {
         RequestValues(payload, "GetPosition").End();
-        reply.AddDouble(Running().Body().x);
-        reply.AddDouble(Running().Body().y);
+        const BodyState body = Running().BodyAfter(SinceStep());
+        reply.AddDouble(body.x);
+        reply.AddDouble(body.y);
         return;
+    }
     case ControllerMessage::GetOrientation:
         RequestValues(payload, "GetOrientation").End();
-        reply.AddDouble(Running().Body().heading);
+        reply.AddDouble(Running().BodyAfter(SinceStep()).heading);
         return;
     case ControllerMessage::SetEngineSpeed: {
         RequestValues values(payload, "SetEngineSpeed");
@@ -148,12 +150,14 @@ void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,
     case ControllerMessage::GetSeenRobots: {
         RequestValues(payload, "GetSeenRobots").End();
         const auto seen = battle.SeenRobots(Running().Id());
+        const double sinceStep = SinceStep();
         reply.AddInt(static_cast<std::int32_t>(seen.size()));
         for (const ArenaRobot* other : seen) {
+            const BodyState body = other->BodyAfter(sinceStep);
             reply.AddInt(other->Id());
-            reply.AddDouble(other->Body().x);
-            reply.AddDouble(other->Body().y);
-            reply.AddDouble(other->Body().heading);
+            reply.AddDouble(body.x);
+            reply.AddDouble(body.y);
+            reply.AddDouble(body.heading);
             reply.AddString(other->Identity().type);
             reply.AddString(other->Identity().name);
         }
@@ -162,11 +166,13 @@ void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,
     case ControllerMessage::GetSeenObjects: {
         RequestValues(payload, "GetSeenObjects").End();
         const auto seen = battle.SeenShells(Running().Id());
+        const double sinceStep = SinceStep();
         reply.AddInt(static_cast<std::int32_t>(seen.size()));
         for (const Shell* shell : seen) {
+            const Vec2 at = shell->PositionAfter(sinceStep);
             reply.AddInt(shell->id);
-            reply.AddDouble(shell->position.x);
-            reply.AddDouble(shell->position.y);
+            reply.AddDouble(at.x);
+            reply.AddDouble(at.y);
         }
         return;
     }
@@ -318,6 +324,10 @@ void RobotRequestHandler::Announce(const std::string& what) {
     log.SourceLine(logSource, "robot " + std::to_string(robotId) + " (" +
                                   (robot != nullptr ? robot->Identity().name : std::string("?")) +
                                   "): " + what);
+}
+
+double RobotRequestHandler::SinceStep() const {
+    return timeIntoStep ? timeIntoStep() : 0.0;
 }
 
 } // namespace botarena

@@ -4,7 +4,9 @@
 #include "arena/protocol/event_log.h"
 #include "arena/protocol/request_handler.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace botarena {
 
@@ -20,10 +22,17 @@ constexpr int kMaxRunningRobots = 128;
 /// everything but the field size gets "Battle over: NAME wins" or "Battle over: draw".
 class RobotRequestHandler final : public RequestHandler {
   public:
+    /// How long ago the battle's last step was, when a request is served. [Units: s]
+    using TimeIntoStep = std::function<double()>;
+
     /// `battle` and `log` must outlive the handler; the robot of `robotId` belongs to it. Its
-    /// log lines count against the connection's (see EventLog::SourceLine).
-    RobotRequestHandler(Battle& battle, int robotId, EventLog& log, int connectionId = 0)
-        : battle(battle), robotId(robotId), log(log), logSource(ConnectionSource(connectionId)) {}
+    /// log lines count against the connection's (see EventLog::SourceLine). Positions and
+    /// headings are read `timeIntoStep` after the last step, each body's last step carried on
+    /// (none without it), since the client stamps a reading with the moment its reply came.
+    RobotRequestHandler(Battle& battle, int robotId, EventLog& log, int connectionId = 0,
+                        TimeIntoStep timeIntoStep = {})
+        : battle(battle), robotId(robotId), log(log), logSource(ConnectionSource(connectionId)),
+          timeIntoStep(std::move(timeIntoStep)) {}
 
     Reply Handle(Request& request) override;
 
@@ -35,11 +44,14 @@ class RobotRequestHandler final : public RequestHandler {
     /// The robot, which must be running.
     ArenaRobot& Running();
     void Announce(const std::string& what);
+    /// `timeIntoStep`, or 0 without it. [Units: s]
+    double SinceStep() const;
 
     Battle& battle;
     int robotId;
     EventLog& log;
     std::string logSource;
+    TimeIntoStep timeIntoStep;
 };
 
 } // namespace botarena

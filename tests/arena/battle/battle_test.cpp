@@ -1,6 +1,8 @@
 #include "arena/battle/arena_math.h"
 #include "arena/battle/battle.h"
 
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace botarena {
@@ -170,6 +172,34 @@ TEST_F(BattleTest, WallsAndRobotsStopABody) {
     Robot(pusher).SetEngineSpeed(-100.0);
     Run(0.5);
     EXPECT_GT(Robot(wall).Body().x - Robot(pusher).Body().x, 2.0);
+}
+
+TEST_F(BattleTest, ABodyMeetingAnotherOffCentreSlidesRoundItAndHeadOnStops) {
+    struct Case {
+        const char* what;
+        double otherY; // the standing robot's; the runner drives along y = 5 from x = -5
+        bool passes;
+    };
+    const Case cases[] = {{"head on", 5.0, false},
+                          {"a quarter radius off", 5.1, true},
+                          {"most of a diameter off", 5.7, true}};
+    for (const Case& c : cases) {
+        Battle fresh{FieldSize{30.0, 20.0}, 1};
+        const int runner = fresh.AddRobot(false).Id();
+        fresh.StartRobotAt(runner, {-5.0, 5.0, 0.0});
+        const int standing = fresh.AddRobot(false).Id();
+        fresh.StartRobotAt(standing, {-3.0, c.otherY, 0.0});
+        fresh.Find(runner)->SetEngineSpeed(100.0);
+        double closest = 10.0;
+        for (int i = 0; i < 200; ++i) {
+            fresh.Step(kStep);
+            const BodyState& a = fresh.Find(runner)->Body();
+            const BodyState& b = fresh.Find(standing)->Body();
+            closest = std::min(closest, std::hypot(a.x - b.x, a.y - b.y));
+        }
+        EXPECT_GE(closest, 2.0 * kRobotRadius - 1e-9) << c.what;
+        EXPECT_EQ(fresh.Find(runner)->Body().x > -3.0, c.passes) << c.what;
+    }
 }
 
 TEST_F(BattleTest, ScannerReportsExactlyWhatLiesInItsCone) {
