@@ -2,7 +2,9 @@
 
 #include "arena/battle/arena_math.h"
 #include "arena/battle/hunter_pilot.h"
+#include "arena/battle/sitter_pilot.h"
 #include "arena/battle/sniper_pilot.h"
+#include "arena/battle/spinner_pilot.h"
 #include "arena/battle/wanderer_pilot.h"
 
 #include <cassert>
@@ -33,9 +35,15 @@ struct KindEntry {
     std::int32_t colours[kShades][3];
 };
 
-// Warm colours for the hunters, cold ones for the snipers, earth for the wanderers, so that a
-// glance at the viewer tells the kinds apart; none is the client's default green.
+// Warm colours for the hunters, cold ones for the snipers, earth for the wanderers, greys for
+// the sitters and violets for the spinners, so that a glance at the viewer tells the kinds
+// apart; none is the client's default green.
 constexpr KindEntry kKinds[] = {
+    {OpponentKind::Sitter, "sitter", "Sitter", {{176, 176, 176}, {128, 128, 144}, {208, 208, 192}}},
+    {OpponentKind::Spinner,
+     "spinner",
+     "Spinner",
+     {{176, 96, 224}, {224, 128, 255}, {144, 64, 176}}},
     {OpponentKind::Wanderer,
      "wanderer",
      "Wanderer",
@@ -60,6 +68,10 @@ std::unique_ptr<OpponentPilot> MakePilot(OpponentKind kind, int robotId, std::ui
         return std::make_unique<HunterPilot>(robotId, seed);
     case OpponentKind::Sniper:
         return std::make_unique<SniperPilot>(robotId, seed);
+    case OpponentKind::Sitter:
+        return std::make_unique<SitterPilot>(robotId);
+    case OpponentKind::Spinner:
+        return std::make_unique<SpinnerPilot>(robotId);
     case OpponentKind::Wanderer:
         break;
     }
@@ -181,6 +193,10 @@ RobotSettings OpponentSettings(OpponentKind kind) {
         return HunterPilot::Settings();
     case OpponentKind::Sniper:
         return SniperPilot::Settings();
+    case OpponentKind::Sitter:
+        return SitterPilot::Settings();
+    case OpponentKind::Spinner:
+        return SpinnerPilot::Settings();
     case OpponentKind::Wanderer:
         break;
     }

@@ -15,20 +15,23 @@ namespace botarena {
 
 /// The behaviours of the built-in opponents.
 enum class OpponentKind {
+    Sitter,   ///< stays put and fires only at what crosses its gun's line
+    Spinner,  ///< turns on the spot and fires at whatever its gun sweeps across
     Wanderer, ///< roams at random and turns on whatever its scanner shows
     Hunter,   ///< closes in on the nearest robot it sees and keeps a small stand-off distance
     Sniper,   ///< keeps its distance and leads its target
 };
 
-/// The kinds in the order the help and the refusals list them.
-constexpr OpponentKind kOpponentKinds[] = {OpponentKind::Wanderer, OpponentKind::Hunter,
+/// The kinds in the order the help and the refusals list them: the easiest first.
+constexpr OpponentKind kOpponentKinds[] = {OpponentKind::Sitter, OpponentKind::Spinner,
+                                           OpponentKind::Wanderer, OpponentKind::Hunter,
                                            OpponentKind::Sniper};
 
 /// The name on the command line: "wanderer", "hunter", "sniper".
 const char* OpponentKindName(OpponentKind kind);
 /// The kind of that command-line name; nothing for an unknown one (names are exact).
 std::optional<OpponentKind> ParseOpponentKind(const std::string& name);
-/// "wanderer, hunter, sniper", for the help and the refusals.
+/// "sitter, spinner, wanderer, hunter, sniper", for the help and the refusals.
 std::string OpponentKindList();
 
 /// What one look of the scanner shows of another robot: exactly what GetSeenRobots reports of

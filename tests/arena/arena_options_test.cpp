@@ -169,10 +169,12 @@ TEST(ArenaOptionsTest, OpponentKindsComeRepeatedOrAsACommaListAndUnknownOnesAreR
         }
     }
     EXPECT_EQ(Parse({"--opponent", "hunter,rover"}).message,
-              "--opponent: 'rover' is not a kind of opponent; the kinds are wanderer, hunter, "
+              "--opponent: 'rover' is not a kind of opponent; the kinds are sitter, spinner, "
+              "wanderer, hunter, "
               "sniper\n");
     EXPECT_EQ(Parse({"--opponent", "hunter,,sniper"}).message,
-              "--opponent: an empty kind in 'hunter,,sniper'; the kinds are wanderer, hunter, "
+              "--opponent: an empty kind in 'hunter,,sniper'; the kinds are sitter, spinner, "
+              "wanderer, hunter, "
               "sniper\n");
 }
 

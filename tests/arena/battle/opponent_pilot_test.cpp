@@ -1,12 +1,15 @@
 #include "arena/battle/arena_math.h"
 #include "arena/battle/hunter_pilot.h"
 #include "arena/battle/opponent_pilot.h"
+#include "arena/battle/sitter_pilot.h"
 #include "arena/battle/sniper_pilot.h"
+#include "arena/battle/spinner_pilot.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 #include <tuple>
+#include <type_traits>
 
 namespace botarena {
 namespace {
@@ -20,7 +23,11 @@ class OpponentPilotTest : public ::testing::Test {
         ArenaRobot& robot = battle.AddRobot(true);
         robot.Settings() = Pilot::Settings();
         battle.StartRobotAt(robot.Id(), {x, y, heading});
-        return Pilot(robot.Id(), 7);
+        if constexpr (std::is_constructible_v<Pilot, int, int>) {
+            return Pilot(robot.Id(), 7);
+        } else {
+            return Pilot(robot.Id());
+        }
     }
     /// A sturdy robot that runs on at a constant engine order.
     ArenaRobot& Target(double x, double y, double heading, double maxSpeed = 3.0) {
@@ -68,7 +75,7 @@ TEST(OpponentsTest, KindsTakeTheirTurnsWithAcceptedSettingsThatOutdamageRepair) 
         EXPECT_EQ(ParseOpponentKind(OpponentKindName(kind)), kind);
         const RobotSettings settings = OpponentSettings(kind);
         EXPECT_EQ(RefusedSetting(settings), std::nullopt) << OpponentKindName(kind);
-        if (kind != OpponentKind::Wanderer) {
+        if (OpponentSettings(kind).gun.damage > RobotSettings{}.gun.damage) {
             // Fired at half charge: sustained fire must beat the 1.5 points a second a robot
             // repairs by default, or fights never end.
             const double perSecond = settings.gun.damage / (0.5 * settings.gun.rechargeSeconds);
@@ -79,6 +86,41 @@ TEST(OpponentsTest, KindsTakeTheirTurnsWithAcceptedSettingsThatOutdamageRepair) 
     RobotSettings tooSlow = OpponentSettings(OpponentKind::Sniper);
     tooSlow.gun.speedTenths = 0.4;
     EXPECT_EQ(RefusedSetting(tooSlow), "Gun shell speed 0.4 is out of range [0.5, 5]");
+}
+
+TEST_F(OpponentPilotTest, TheEasyKindsStayOnTheirSpotAndFireOnlyAlongTheirGun) {
+    struct Row {
+        const char* what;
+        bool spinner;
+        double targetX, targetY; // the opponent starts at the origin facing +x
+        bool fires;
+    };
+    const Row rows[] = {
+        {"a sitter, a robot in its gun's line", false, 3.0, 0.0, true},
+        {"a sitter, a robot beside it", false, 0.0, 3.0, false},
+        {"a spinner, a robot beside it", true, 0.0, 3.0, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        battle = Battle{FieldSize{30.0, 20.0}, 1};
+        const auto check = [&](OpponentPilot& pilot) {
+            const ArenaRobot& self = *battle.Find(pilot.RobotId());
+            const BodyState start = self.Body();
+            const ArenaRobot& target = Target(row.targetX, row.targetY, 0.0, 0.0);
+            Run(pilot, target, 3.0);
+            EXPECT_EQ(self.Body().x, start.x);
+            EXPECT_EQ(self.Body().y, start.y);
+            EXPECT_EQ(self.Record().shots > 0, row.fires);
+            EXPECT_EQ(self.Body().heading != start.heading, row.spinner);
+        };
+        if (row.spinner) {
+            SpinnerPilot spinner = Opponent<SpinnerPilot>(0.0, 0.0, 0.0);
+            check(spinner);
+        } else {
+            SitterPilot sitter = Opponent<SitterPilot>(0.0, 0.0, 0.0);
+            check(sitter);
+        }
+    }
 }
 
 TEST_F(OpponentPilotTest, HunterFindsAStillRobotClosesToItsStandOffAndFires) {
