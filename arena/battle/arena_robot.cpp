@@ -38,7 +38,6 @@ void RobotRecord::Add(const RobotRecord& other) {
 void ArenaRobot::Start(const BodyState& at) {
     body = at;
     body.heading = NormaliseRadians(at.heading);
-    lastStepMotion = BodyState{};
     order = EngineOrder{0.0, body.heading};
     gunCharge = 100.0;
     hitPoints = settings.armour;
@@ -123,19 +122,7 @@ bool ArenaRobot::TryDischargeGun() {
 void ArenaRobot::MoveTo(const BodyState& next, double dt) {
     record.distance += std::hypot(next.x - body.x, next.y - body.y);
     record.timeAlive += dt;
-    lastStepMotion = {next.x - body.x, next.y - body.y,
-                      NormaliseRadians(next.heading - body.heading)};
-    lastStepSeconds = dt;
     body = next;
-}
-
-BodyState ArenaRobot::BodyAfter(double dt) const {
-    if (!(lastStepSeconds > 0.0) || !(dt > 0.0)) {
-        return body;
-    }
-    const double share = std::min(dt, lastStepSeconds) / lastStepSeconds;
-    return {body.x + lastStepMotion.x * share, body.y + lastStepMotion.y * share,
-            NormaliseRadians(body.heading + lastStepMotion.heading * share)};
 }
 
 double ArenaRobot::TakeDamage(double amount) {

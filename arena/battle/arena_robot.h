@@ -106,10 +106,6 @@ class ArenaRobot {
     /// Moves the body (the battle has already applied walls and other robots) and counts the
     /// ground covered and the running time of `dt` seconds.
     void MoveTo(const BodyState& next, double dt);
-    /// Where the body is `dt` seconds after the last step, that step's motion carried on: what
-    /// a reading taken between two steps reports, so that readings move on with the clock that
-    /// stamps them rather than in steps. [Units: s] [Limit: dt from 0 to one step]
-    BodyState BodyAfter(double dt) const;
     /// Removes up to `amount` hit points; at 0 the robot is destroyed. Returns what it lost.
     double TakeDamage(double amount);
 
@@ -132,8 +128,6 @@ class ArenaRobot {
     bool gone = false;
 
     BodyState body;
-    BodyState lastStepMotion; ///< what the last step changed: x, y and the heading's turn
-    double lastStepSeconds = 0.0;
     EngineOrder order;
     double scannerOrientation = 0.0;
     double scannerTarget = 0.0;

@@ -327,6 +327,17 @@ void Battle::MoveRobot(ArenaRobot& robot, double dt) {
     grid.Move(robot, from);
 }
 
+BodyState Battle::BodyAfter(const ArenaRobot& robot, double dt) const {
+    if (!(dt > 0.0) || !robot.IsRunning()) {
+        return robot.Body();
+    }
+    BodyState after = StepBody(robot.Body(), robot.Settings().engine, robot.Order(), dt);
+    const Vec2 held = KeepInside(field, {after.x, after.y}, kRobotRadius);
+    after.x = held.x;
+    after.y = held.y;
+    return after;
+}
+
 Vec2 Shell::PositionAfter(double dt) const {
     const double speed = std::hypot(velocity.x, velocity.y);
     if (!(speed > 0.0) || !(dt > 0.0)) {

@@ -139,6 +139,11 @@ class Battle {
     const std::map<int, ArenaRobot>& Robots() const { return robots; }
     /// The shells in flight, in no particular order.
     const std::vector<Shell>& Shells() const { return shells; }
+    /// Where the robot's body is `dt` seconds after the last step, on its way through the next:
+    /// its engine order followed for that long, inside the walls. What a reading taken between
+    /// two steps reports, so that readings move on with the clock that stamps them rather than
+    /// in steps. [Units: s] [Limit: dt from 0 to one step]
+    BodyState BodyAfter(const ArenaRobot& robot, double dt) const;
     std::size_t ShellCount() const { return shells.size(); }
     /// The shells in flight that this robot fired.
     std::size_t ShellsOf(int ownerId) const;

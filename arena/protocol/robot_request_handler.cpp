@@ -113,14 +113,14 @@ void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,
         return;
     case ControllerMessage::GetPosition: {
         RequestValues(payload, "GetPosition").End();
-        const BodyState body = Running().BodyAfter(SinceStep());
+        const BodyState body = battle.BodyAfter(Running(), SinceStep());
         reply.AddDouble(body.x);
         reply.AddDouble(body.y);
         return;
     }
     case ControllerMessage::GetOrientation:
         RequestValues(payload, "GetOrientation").End();
-        reply.AddDouble(Running().BodyAfter(SinceStep()).heading);
+        reply.AddDouble(battle.BodyAfter(Running(), SinceStep()).heading);
         return;
     case ControllerMessage::SetEngineSpeed: {
         RequestValues values(payload, "SetEngineSpeed");
@@ -153,7 +153,7 @@ void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,
         const double sinceStep = SinceStep();
         reply.AddInt(static_cast<std::int32_t>(seen.size()));
         for (const ArenaRobot* other : seen) {
-            const BodyState body = other->BodyAfter(sinceStep);
+            const BodyState body = battle.BodyAfter(*other, sinceStep);
             reply.AddInt(other->Id());
             reply.AddDouble(body.x);
             reply.AddDouble(body.y);

@@ -27,8 +27,9 @@ class RobotRequestHandler final : public RequestHandler {
 
     /// `battle` and `log` must outlive the handler; the robot of `robotId` belongs to it. Its
     /// log lines count against the connection's (see EventLog::SourceLine). Positions and
-    /// headings are read `timeIntoStep` after the last step, each body's last step carried on
-    /// (none without it), since the client stamps a reading with the moment its reply came.
+    /// headings are read `timeIntoStep` after the last step, each body on its way through the
+    /// next (Battle::BodyAfter; at the last step without it), since the client stamps a reading
+    /// with the moment its reply came.
     RobotRequestHandler(Battle& battle, int robotId, EventLog& log, int connectionId = 0,
                         TimeIntoStep timeIntoStep = {})
         : battle(battle), robotId(robotId), log(log), logSource(ConnectionSource(connectionId)),

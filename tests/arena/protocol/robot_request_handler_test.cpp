@@ -173,9 +173,9 @@ TEST_F(RobotRequestHandlerTest, EachReadingHasItsReplyForm) {
     EXPECT_EQ(again.message.ReadInt(), -1);
 }
 
-TEST_F(RobotRequestHandlerTest, ReadingsBetweenStepsCarryTheLastStepOn) {
-    // A robot driving and turning, and one it sees driving too: half a step after a step, each
-    // reading is half that step's motion further on; a shell likewise.
+TEST_F(RobotRequestHandlerTest, ReadingsBetweenStepsLieWhereTheNextStepPasses) {
+    // A robot driving and turning, one it sees driving too, and a shell: half a step after a
+    // step, each reading is where half a step more puts it.
     double sinceStep = 0.0;
     RobotRequestHandler between{battle, robotId, log, 0, [&] { return sinceStep; }};
     auto send = [&](ControllerMessage type) {
@@ -193,26 +193,25 @@ TEST_F(RobotRequestHandlerTest, ReadingsBetweenStepsCarryTheLastStepOn) {
     Robot().SetEngineOrientation(1.0);
     ASSERT_GE(battle.FireGun(robotId), 1);
     battle.Step(0.01);
-    const BodyState me = Robot().Body();
-    const BodyState them = battle.Find(other)->Body();
-    const Vec2 shell = battle.Shells().front().position;
     sinceStep = 0.005;
 
     Reply position = send(ControllerMessage::GetPosition);
-    EXPECT_NEAR(position.message.ReadDouble(), me.x * 1.5, 1e-12);
-    EXPECT_NEAR(position.message.ReadDouble(), me.y * 1.5, 1e-12);
-    EXPECT_NEAR(send(ControllerMessage::GetOrientation).message.ReadDouble(), me.heading * 1.5,
-                1e-12);
+    Reply heading = send(ControllerMessage::GetOrientation);
     Reply seen = send(ControllerMessage::GetSeenRobots);
+    Reply objects = send(ControllerMessage::GetSeenObjects);
+    battle.Step(0.005);
+    const BodyState me = Robot().Body();
+    const BodyState them = battle.Find(other)->Body();
+    EXPECT_NEAR(position.message.ReadDouble(), me.x, 1e-12);
+    EXPECT_NEAR(position.message.ReadDouble(), me.y, 1e-12);
+    EXPECT_NEAR(heading.message.ReadDouble(), me.heading, 1e-12);
     ASSERT_EQ(seen.message.ReadInt(), 1);
     EXPECT_EQ(seen.message.ReadInt(), other);
-    EXPECT_NEAR(seen.message.ReadDouble(), 3.0, 1e-12);
-    EXPECT_NEAR(seen.message.ReadDouble(), them.y * 1.5, 1e-12);
-    Reply objects = send(ControllerMessage::GetSeenObjects);
+    EXPECT_NEAR(seen.message.ReadDouble(), them.x, 1e-12);
+    EXPECT_NEAR(seen.message.ReadDouble(), them.y, 1e-12);
     ASSERT_EQ(objects.message.ReadInt(), 1);
     objects.message.ReadInt();
-    const Shell& flying = battle.Shells().front();
-    EXPECT_NEAR(objects.message.ReadDouble(), shell.x + flying.velocity.x * 0.005, 1e-12);
+    EXPECT_NEAR(objects.message.ReadDouble(), battle.Shells().front().position.x, 1e-12);
 }
 
 TEST_F(RobotRequestHandlerTest, SeenRobotsCarryPositionHeadingTypeAndName) {
