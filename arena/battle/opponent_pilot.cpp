@@ -155,6 +155,16 @@ bool OpponentPilot::FireWhenAimed(Battle& battle, const ArenaRobot& robot, doubl
     return battle.FireGun(robotId) > 0;
 }
 
+void OpponentPilot::FireAtAnyInLine(Battle& battle, const ArenaRobot& robot,
+                                    const std::vector<Sighting>& seen, double tolerance) const {
+    const Vec2 here = Position(robot);
+    for (const Sighting& other : seen) {
+        if (FireWhenAimed(battle, robot, Bearing(here, other.position), tolerance)) {
+            return;
+        }
+    }
+}
+
 const Sighting* OpponentPilot::Nearest(const std::vector<Sighting>& seen, Vec2 here) {
     const Sighting* nearest = nullptr;
     for (const Sighting& sighting : seen) {

@@ -90,6 +90,10 @@ class OpponentPilot {
     /// [Units: radians]
     bool FireWhenAimed(Battle& battle, const ArenaRobot& robot, double bearing,
                        double tolerance) const;
+    /// Fires when the gun is charged and points within `tolerance` of any robot in sight, for
+    /// those that never turn toward a target. [Units: radians]
+    void FireAtAnyInLine(Battle& battle, const ArenaRobot& robot, const std::vector<Sighting>& seen,
+                         double tolerance) const;
 
     static Vec2 Position(const ArenaRobot& robot) { return {robot.Body().x, robot.Body().y}; }
     /// The sighting nearest to `here`; the first of equals (lowest id) wins the tie.

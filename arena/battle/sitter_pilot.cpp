@@ -15,12 +15,7 @@ void SitterPilot::Decide(Battle& battle, ArenaRobot& robot, const std::vector<Si
     robot.SetEngineSpeed(0.0);
     robot.SetEngineOrientation(robot.Body().heading);
     SweepScanner(robot);
-    const Vec2 here = Position(robot);
-    for (const Sighting& other : seen) {
-        if (FireWhenAimed(battle, robot, Bearing(here, other.position), kAimTolerance)) {
-            return;
-        }
-    }
+    FireAtAnyInLine(battle, robot, seen, kAimTolerance);
 }
 
 } // namespace botarena

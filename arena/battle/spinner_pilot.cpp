@@ -17,12 +17,7 @@ void SpinnerPilot::Decide(Battle& battle, ArenaRobot& robot, const std::vector<S
     robot.SetEngineSpeed(0.0);
     robot.SetEngineOrientation(robot.Body().heading + kPi / 2.0);
     robot.SetScannerTarget(0.0);
-    const Vec2 here = Position(robot);
-    for (const Sighting& other : seen) {
-        if (FireWhenAimed(battle, robot, Bearing(here, other.position), kAimTolerance)) {
-            return;
-        }
-    }
+    FireAtAnyInLine(battle, robot, seen, kAimTolerance);
 }
 
 } // namespace botarena
