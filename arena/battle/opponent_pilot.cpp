@@ -50,7 +50,24 @@ constexpr KindEntry kKinds[] = {
      {{255, 192, 0}, {192, 160, 96}, {160, 128, 0}}},
     {OpponentKind::Hunter, "hunter", "Hunter", {{255, 64, 64}, {255, 128, 0}, {255, 128, 192}}},
     {OpponentKind::Sniper, "sniper", "Sniper", {{64, 128, 255}, {192, 64, 255}, {0, 192, 192}}},
+    {OpponentKind::Duelist,
+     "duelist",
+     "Duelist",
+     {{255, 255, 255}, {255, 224, 160}, {224, 255, 255}}},
 };
+
+/// What the client declares for the robot it drives: 12 units/s and 180 degrees/s, a scanner of
+/// range 10 and 150 degrees, a gun at 15 units/s reaching 10 and taking 15.16 points every 0.4 s
+/// at most, 25 points of armour. With it a hunter fights the client on equal terms.
+RobotSettings DuelistSettings() {
+    RobotSettings settings;
+    settings.engine = {12.0, 180.0};
+    settings.scanner = {10.0, 150.0, 60.0};
+    settings.gun = {1.5, 10.0, 15.16, 0.4};
+    settings.armour = 25.0;
+    settings.repair = 1.5;
+    return settings;
+}
 
 const KindEntry& Entry(OpponentKind kind) {
     for (const KindEntry& entry : kKinds) {
@@ -65,6 +82,7 @@ const KindEntry& Entry(OpponentKind kind) {
 std::unique_ptr<OpponentPilot> MakePilot(OpponentKind kind, int robotId, std::uint32_t seed) {
     switch (kind) {
     case OpponentKind::Hunter:
+    case OpponentKind::Duelist:
         return std::make_unique<HunterPilot>(robotId, seed);
     case OpponentKind::Sniper:
         return std::make_unique<SniperPilot>(robotId, seed);
@@ -201,6 +219,8 @@ RobotSettings OpponentSettings(OpponentKind kind) {
     switch (kind) {
     case OpponentKind::Hunter:
         return HunterPilot::Settings();
+    case OpponentKind::Duelist:
+        return DuelistSettings();
     case OpponentKind::Sniper:
         return SniperPilot::Settings();
     case OpponentKind::Sitter:

@@ -20,18 +20,19 @@ enum class OpponentKind {
     Wanderer, ///< roams at random and turns on whatever its scanner shows
     Hunter,   ///< closes in on the nearest robot it sees and keeps a small stand-off distance
     Sniper,   ///< keeps its distance and leads its target
+    Duelist,  ///< a hunter on the hardware the client fields: a fight on equal terms
 };
 
 /// The kinds in the order the help and the refusals list them: the easiest first.
-constexpr OpponentKind kOpponentKinds[] = {OpponentKind::Sitter, OpponentKind::Spinner,
-                                           OpponentKind::Wanderer, OpponentKind::Hunter,
-                                           OpponentKind::Sniper};
+constexpr OpponentKind kOpponentKinds[] = {OpponentKind::Sitter,   OpponentKind::Spinner,
+                                           OpponentKind::Wanderer, OpponentKind::Sniper,
+                                           OpponentKind::Hunter,   OpponentKind::Duelist};
 
 /// The name on the command line: "wanderer", "hunter", "sniper".
 const char* OpponentKindName(OpponentKind kind);
 /// The kind of that command-line name; nothing for an unknown one (names are exact).
 std::optional<OpponentKind> ParseOpponentKind(const std::string& name);
-/// "sitter, spinner, wanderer, hunter, sniper", for the help and the refusals.
+/// "sitter, spinner, wanderer, sniper, hunter, duelist", for the help and the refusals.
 std::string OpponentKindList();
 
 /// What one look of the scanner shows of another robot: exactly what GetSeenRobots reports of

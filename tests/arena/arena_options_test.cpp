@@ -170,12 +170,10 @@ TEST(ArenaOptionsTest, OpponentKindsComeRepeatedOrAsACommaListAndUnknownOnesAreR
     }
     EXPECT_EQ(Parse({"--opponent", "hunter,rover"}).message,
               "--opponent: 'rover' is not a kind of opponent; the kinds are sitter, spinner, "
-              "wanderer, hunter, "
-              "sniper\n");
+              "wanderer, sniper, hunter, duelist\n");
     EXPECT_EQ(Parse({"--opponent", "hunter,,sniper"}).message,
               "--opponent: an empty kind in 'hunter,,sniper'; the kinds are sitter, spinner, "
-              "wanderer, hunter, "
-              "sniper\n");
+              "wanderer, sniper, hunter, duelist\n");
 }
 
 } // namespace
