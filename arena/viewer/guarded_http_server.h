@@ -26,6 +26,15 @@ struct RequestLimits {
     std::size_t maxHeadBytes = 16 * 1024;
 };
 
+// process_and_close_socket is private in httplib::Server: its name, signature and duties are
+// those of cpp-httplib 0.11, which the build checks for too.
+constexpr bool IsHttplibVersion011(const char* version) {
+    return version[0] == '0' && version[1] == '.' && version[2] == '1' && version[3] == '1' &&
+           version[4] == '.';
+}
+static_assert(IsHttplibVersion011(CPPHTTPLIB_VERSION),
+              "GuardedHttpServer replaces a private member of cpp-httplib 0.11");
+
 /// cpp-httplib's server with its way in replaced: it reads each request's head itself, whole,
 /// before httplib parses it, which puts one deadline on the whole head (httplib's own read
 /// time-out applies to each read, so a client trickling a byte at a time held a thread for
