@@ -25,9 +25,28 @@ def Check(condition, what):
 
 
 shutil.rmtree(out, ignore_errors=True)
-run = subprocess.run([sys.executable, tournament, "--seeds", "2", "--duration", "5", "--jobs", "2",
-                      "--arena", botarena, "--client", botpilot, "--out", out],
-                     stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=100)
+run = subprocess.run(
+    [
+        sys.executable,
+        tournament,
+        "--seeds",
+        "2",
+        "--duration",
+        "5",
+        "--jobs",
+        "2",
+        "--arena",
+        botarena,
+        "--client",
+        botpilot,
+        "--out",
+        out,
+    ],
+    stdin=subprocess.DEVNULL,
+    capture_output=True,
+    text=True,
+    timeout=100,
+)
 print(run.stdout, run.stderr, sep="\n")
 if run.returncode != 0:
     sys.exit(f"scripts/tournament exited {run.returncode}")
@@ -52,11 +71,15 @@ for battle in battles:
     Check(not robot["builtIn"], f"seed {seed}: the figures are of built-in robot {robot['id']}")
     # Figure in the results, figure in the summary's robot.
     for figure in ["timeAlive", "shots", "hits", "damageDealt", "damageTaken", "distance"]:
-        Check(battle[figure] == robot[figure],
-              f"seed {seed}: {figure} {battle[figure]} but the summary says {robot[figure]}")
+        Check(
+            battle[figure] == robot[figure],
+            f"seed {seed}: {figure} {battle[figure]} but the summary says {robot[figure]}",
+        )
     Check(battle["reason"] == summary["reason"], f"seed {seed}: reason {battle['reason']}")
-    Check(battle["accuracy"] == (robot["hits"] / robot["shots"] if robot["shots"] else None),
-          f"seed {seed}: accuracy {battle['accuracy']}")
+    Check(
+        battle["accuracy"] == (robot["hits"] / robot["shots"] if robot["shots"] else None),
+        f"seed {seed}: accuracy {battle['accuracy']}",
+    )
     Check(1 <= battle["placement"] <= len(summary["robots"]), f"seed {seed}: placement")
     Check(battle["won"] == (battle["placement"] == 1) or "winner" in summary, f"seed {seed}: won")
     Check(battle["duration"] <= 5.0 + 1e-9, f"seed {seed}: a battle of {battle['duration']} s")
@@ -76,8 +99,9 @@ expected = [
     ("survivalRate", sum(b["survived"] for b in ok) / 2),
 ]
 for name, value in expected:
-    same = totals[name] == value or (value is not None and totals[name] is not None
-                                     and math.isclose(totals[name], value))
+    same = totals[name] == value or (
+        value is not None and totals[name] is not None and math.isclose(totals[name], value)
+    )
     Check(same, f"totals: {name} is {totals[name]}, not {value}")
 Check(sum(totals["placements"].values()) == 2, f"placements {totals['placements']}")
 Check("win rate" in run.stdout and "mean placement" in run.stdout, "the table on standard output")
@@ -93,19 +117,41 @@ for foreign in ["http://", "https://", "src=", "@import", "url("]:
 # Regression: an output folder that was a file ended in a Python traceback.
 with open(os.path.join(out, "a-file"), "w") as file:
     file.write("not a folder")
-refused = subprocess.run([sys.executable, tournament, "--seeds", "1", "--arena", botarena,
-                          "--client", botpilot, "--out", os.path.join(out, "a-file")],
-                         stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
-Check(refused.returncode == 2 and "Traceback" not in refused.stderr and
-      "cannot use " in refused.stderr and "as the output folder: Not a directory" in refused.stderr,
-      f"an output folder that is a file: {refused.returncode} {refused.stderr!r}")
+refused = subprocess.run(
+    [
+        sys.executable,
+        tournament,
+        "--seeds",
+        "1",
+        "--arena",
+        botarena,
+        "--client",
+        botpilot,
+        "--out",
+        os.path.join(out, "a-file"),
+    ],
+    stdin=subprocess.DEVNULL,
+    capture_output=True,
+    text=True,
+    timeout=30,
+)
+Check(
+    refused.returncode == 2
+    and "Traceback" not in refused.stderr
+    and "cannot use " in refused.stderr
+    and "as the output folder: Not a directory" in refused.stderr,
+    f"an output folder that is a file: {refused.returncode} {refused.stderr!r}",
+)
 
 # Clients that misbehave: each battle fails, yet the tournament ends cleanly, keeps the disk
 # and leaves nothing running.
 helper_pid_file = os.path.join(out, "helper.pid")
 with open(os.path.join(out, "stubborn-client"), "w") as file:
-    file.write("#!/bin/sh\ntrap '' TERM\nsleep 1000 &\necho $! > " + helper_pid_file +
-               "\nwhile :; do sleep 1; done\n")
+    file.write(
+        "#!/bin/sh\ntrap '' TERM\nsleep 1000 &\necho $! > "
+        + helper_pid_file
+        + "\nwhile :; do sleep 1; done\n"
+    )
 os.chmod(os.path.join(out, "stubborn-client"), 0o755)
 
 
@@ -123,8 +169,11 @@ def HelperGone():
 
 
 def ClientLogKept(folder):
-    logs = [os.path.join(folder, "battles", f) for f in os.listdir(os.path.join(folder, "battles"))
-            if f.endswith(".client.log")]
+    logs = [
+        os.path.join(folder, "battles", f)
+        for f in os.listdir(os.path.join(folder, "battles"))
+        if f.endswith(".client.log")
+    ]
     with open(logs[0], "rb") as file:
         file.seek(-200, os.SEEK_END)
         end = file.read()
@@ -133,17 +182,39 @@ def ClientLogKept(folder):
 
 misbehaving = [  # what the client is, its command, what must hold afterwards
     ("floods its output", "yes", ClientLogKept),
-    ("ignores SIGTERM and leaves a helper running", os.path.join(out, "stubborn-client"),
-     lambda folder: HelperGone()),
+    (
+        "ignores SIGTERM and leaves a helper running",
+        os.path.join(out, "stubborn-client"),
+        lambda folder: HelperGone(),
+    ),
 ]
 for what, command, holds in misbehaving:
     folder = os.path.join(out, "misbehaving")
     shutil.rmtree(folder, ignore_errors=True)
-    ended = subprocess.run([sys.executable, tournament, "--seeds", "1", "--duration", "2",
-                            "--arena", botarena, "--client", command, "--out", folder],
-                           stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
-    Check(ended.returncode == 1 and "Traceback" not in ended.stderr and holds(folder),
-          f"a client that {what}: {ended.returncode} {ended.stderr[-300:]!r}")
+    ended = subprocess.run(
+        [
+            sys.executable,
+            tournament,
+            "--seeds",
+            "1",
+            "--duration",
+            "2",
+            "--arena",
+            botarena,
+            "--client",
+            command,
+            "--out",
+            folder,
+        ],
+        stdin=subprocess.DEVNULL,
+        capture_output=True,
+        text=True,
+        timeout=60,
+    )
+    Check(
+        ended.returncode == 1 and "Traceback" not in ended.stderr and holds(folder),
+        f"a client that {what}: {ended.returncode} {ended.stderr[-300:]!r}",
+    )
 
 # A second tournament writing into the same folder is refused while the first holds it.
 with open(os.path.join(out, ".tournament.lock"), "a+") as held:
@@ -151,11 +222,29 @@ with open(os.path.join(out, ".tournament.lock"), "a+") as held:
     held.truncate(0)
     held.write("12345\n")
     held.flush()
-    shared = subprocess.run([sys.executable, tournament, "--seeds", "1", "--arena", botarena,
-                             "--client", botpilot, "--out", out],
-                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
-Check(shared.returncode == 2 and "another tournament (process 12345) is writing into it"
-      in shared.stderr, f"a shared output folder: {shared.returncode} {shared.stderr!r}")
+    shared = subprocess.run(
+        [
+            sys.executable,
+            tournament,
+            "--seeds",
+            "1",
+            "--arena",
+            botarena,
+            "--client",
+            botpilot,
+            "--out",
+            out,
+        ],
+        stdin=subprocess.DEVNULL,
+        capture_output=True,
+        text=True,
+        timeout=30,
+    )
+Check(
+    shared.returncode == 2
+    and "another tournament (process 12345) is writing into it" in shared.stderr,
+    f"a shared output folder: {shared.returncode} {shared.stderr!r}",
+)
 
 for failure in failures:
     print("FAILED:", failure)
