@@ -48,16 +48,75 @@ function DangerMap() {
 /// called `names` (in id order).
 export function WriteStagedBattle(path, names = kStaged.names) {
   const robots = [
-    { id: 1, name: 'Nolix', type: 'Plimb', colour: [230, 50, 50], x: -6, y: 3, heading: 0.3, armour: 50, range: 3, view: 60 },
-    { id: 2, name: 'Hunter 2', type: 'hunter', colour: [240, 200, 40], x: -5.2, y: 3, heading: 2.8, armour: 50, range: 3, view: 90 },
-    { id: 3, name: 'Sniper 3', type: 'sniper', colour: [90, 220, 120], x: -5.6, y: 3.7, heading: -0.6, armour: 40, range: 3, view: 40 },
-    { id: 4, name: 'Wanderer 4', type: 'wanderer', colour: [70, 140, 255], x: 7, y: -3, heading: 0, armour: 50, range: 4, view: 60 },
-  ].map((robot, i) => ({ ...robot, name: names[i], hitPoints: robot.armour, shots: 0, hits: 0, damageDealt: 0, damageTaken: 0,
-    timeAlive: 0, state: 'alive' }));
+    {
+      id: 1,
+      name: 'Nolix',
+      type: 'Plimb',
+      colour: [230, 50, 50],
+      x: -6,
+      y: 3,
+      heading: 0.3,
+      armour: 50,
+      range: 3,
+      view: 60,
+    },
+    {
+      id: 2,
+      name: 'Hunter 2',
+      type: 'hunter',
+      colour: [240, 200, 40],
+      x: -5.2,
+      y: 3,
+      heading: 2.8,
+      armour: 50,
+      range: 3,
+      view: 90,
+    },
+    {
+      id: 3,
+      name: 'Sniper 3',
+      type: 'sniper',
+      colour: [90, 220, 120],
+      x: -5.6,
+      y: 3.7,
+      heading: -0.6,
+      armour: 40,
+      range: 3,
+      view: 40,
+    },
+    {
+      id: 4,
+      name: 'Wanderer 4',
+      type: 'wanderer',
+      colour: [70, 140, 255],
+      x: 7,
+      y: -3,
+      heading: 0,
+      armour: 50,
+      range: 4,
+      view: 60,
+    },
+  ].map((robot, i) => ({
+    ...robot,
+    name: names[i],
+    hitPoints: robot.armour,
+    shots: 0,
+    hits: 0,
+    damageDealt: 0,
+    damageTaken: 0,
+    timeAlive: 0,
+    state: 'alive',
+  }));
   const byId = new Map(robots.map((robot) => [robot.id, robot]));
   // [time, shooter, target, damage]
-  const blows = [[1.0, 2, 1, 3], [2.0, 2, 1, 3], [1.5, 3, 4, 16], [2.5, 3, 4, 16], [3.5, 3, 4, 16],
-    [4.0, 3, 4, 16]].sort((a, b) => a[0] - b[0]);
+  const blows = [
+    [1.0, 2, 1, 3],
+    [2.0, 2, 1, 3],
+    [1.5, 3, 4, 16],
+    [2.5, 3, 4, 16],
+    [3.5, 3, 4, 16],
+    [4.0, 3, 4, 16],
+  ].sort((a, b) => a[0] - b[0]);
   const cells = DangerMap();
   const lines = [];
   let previous = -Infinity;
@@ -87,8 +146,14 @@ export function WriteStagedBattle(path, names = kStaged.names) {
         target.damageTaken += removed;
         shooter.hits += 1;
         shooter.damageDealt += removed;
-        events.push({ time: at, kind: 'hit', robot: targetId, by: shooterId,
-          damage: Math.round(removed * 1e3) / 1e3, hitPoints: Math.round(target.hitPoints * 1e3) / 1e3 });
+        events.push({
+          time: at,
+          kind: 'hit',
+          robot: targetId,
+          by: shooterId,
+          damage: Math.round(removed * 1e3) / 1e3,
+          hitPoints: Math.round(target.hitPoints * 1e3) / 1e3,
+        });
         if (target.hitPoints <= 0) {
           target.state = 'destroyed';
           events.push({ time: at, kind: 'destroyed', robot: targetId, by: shooterId });
@@ -104,8 +169,14 @@ export function WriteStagedBattle(path, names = kStaged.names) {
         const share = (time - fired) / kShellFlight;
         const vx = (to.x - from.x) / kShellFlight;
         const vy = (to.y - from.y) / kShellFlight;
-        shells.push({ id: Math.round(at * 10), owner: shooterId, x: from.x + (to.x - from.x) * share,
-          y: from.y + (to.y - from.y) * share, vx, vy });
+        shells.push({
+          id: Math.round(at * 10),
+          owner: shooterId,
+          x: from.x + (to.x - from.x) * share,
+          y: from.y + (to.y - from.y) * share,
+          vx,
+          vy,
+        });
       }
     }
     const drawing = time <= 3 || time >= 5.5;
@@ -113,21 +184,53 @@ export function WriteStagedBattle(path, names = kStaged.names) {
       time,
       field: { width: 30, height: 20 },
       robots: robots.map((robot) => ({
-        id: robot.id, name: robot.name, type: robot.type, colour: robot.colour, builtIn: robot.id !== 1,
-        state: robot.state, x: robot.x, y: robot.y, heading: robot.heading, scannerHeading: robot.heading,
-        scannerRange: robot.range, scannerFieldOfView: robot.view,
-        hitPoints: Math.round(robot.hitPoints * 1e3) / 1e3, armour: robot.armour, shots: robot.shots,
-        hits: robot.hits, damageDealt: robot.damageDealt, damageTaken: Math.round(robot.damageTaken * 1e3) / 1e3,
-        timeAlive: robot.timeAlive, distance: 0,
+        id: robot.id,
+        name: robot.name,
+        type: robot.type,
+        colour: robot.colour,
+        builtIn: robot.id !== 1,
+        state: robot.state,
+        x: robot.x,
+        y: robot.y,
+        heading: robot.heading,
+        scannerHeading: robot.heading,
+        scannerRange: robot.range,
+        scannerFieldOfView: robot.view,
+        hitPoints: Math.round(robot.hitPoints * 1e3) / 1e3,
+        armour: robot.armour,
+        shots: robot.shots,
+        hits: robot.hits,
+        damageDealt: robot.damageDealt,
+        damageTaken: Math.round(robot.damageTaken * 1e3) / 1e3,
+        timeAlive: robot.timeAlive,
+        distance: 0,
       })),
-      shells: shells.map((shell) => Object.fromEntries(Object.entries(shell)
-        .map(([key, value]) => [key, typeof value === 'number' ? Math.round(value * 1e4) / 1e4 : value]))),
-      drawings: [{ connection: 5, client: 'Graphics', robot: { id: 1, name: names[0] },
-        lastDrawn: drawing ? time : Math.min(time, 3), cells }],
+      shells: shells.map((shell) =>
+        Object.fromEntries(
+          Object.entries(shell).map(([key, value]) => [
+            key,
+            typeof value === 'number' ? Math.round(value * 1e4) / 1e4 : value,
+          ]),
+        ),
+      ),
+      drawings: [
+        {
+          connection: 5,
+          client: 'Graphics',
+          robot: { id: 1, name: names[0] },
+          lastDrawn: drawing ? time : Math.min(time, 3),
+          cells,
+        },
+      ],
       events,
     };
     if (frame === kStaged.end * 20) {
-      const ranks = new Map([[3, 1], [2, 2], [1, 3], [4, 4]]);
+      const ranks = new Map([
+        [3, 1],
+        [2, 2],
+        [1, 3],
+        [4, 4],
+      ]);
       snapshot.over = 'duration reached';
       snapshot.winner = { id: 3, name: names[2] };
       snapshot.robots.forEach((robot) => {

@@ -30,9 +30,31 @@ let browser;
 let report;
 before(async () => {
   rmSync(results, { recursive: true, force: true });
-  const run = spawnSync(python, [tournament, '--seeds', '2', '--duration', '5', '--jobs', '2',
-    '--arena', botarena, '--client', botpilot, '--name', 'first', '--client', botpilot,
-    '--name', 'second', '--out', results], { stdio: ['ignore', 'pipe', 'pipe'], encoding: 'utf8', timeout: 100000 });
+  const run = spawnSync(
+    python,
+    [
+      tournament,
+      '--seeds',
+      '2',
+      '--duration',
+      '5',
+      '--jobs',
+      '2',
+      '--arena',
+      botarena,
+      '--client',
+      botpilot,
+      '--name',
+      'first',
+      '--client',
+      botpilot,
+      '--name',
+      'second',
+      '--out',
+      results,
+    ],
+    { stdio: ['ignore', 'pipe', 'pipe'], encoding: 'utf8', timeout: 100000 },
+  );
   console.log(run.stdout, run.stderr);
   assert.equal(run.status, 0, 'scripts/tournament ran every battle');
   report = JSON.parse(readFileSync(join(results, 'results.json'), 'utf8'));
@@ -67,10 +89,12 @@ test('results.html draws each chart with both clients and loads nothing else', a
     const chart = page.locator(`#${id}`);
     assert.equal(await chart.count(), 1, `one #${id}`);
     // Drawn marks have an area on the page, and each client's series has its own colour.
-    const marks = await chart.locator('.mark').evaluateAll((rects) => rects.map((rect) => {
-      const box = rect.getBoundingClientRect();
-      return { width: box.width, height: box.height, fill: rect.getAttribute('fill') };
-    }));
+    const marks = await chart.locator('.mark').evaluateAll((rects) =>
+      rects.map((rect) => {
+        const box = rect.getBoundingClientRect();
+        return { width: box.width, height: box.height, fill: rect.getAttribute('fill') };
+      }),
+    );
     assert.ok(marks.length > 0, `#${id} has marks`);
     for (const mark of marks) {
       assert.ok(mark.width > 0 && mark.height > 0, `#${id}: a mark of ${mark.width}×${mark.height}`);
@@ -79,7 +103,8 @@ test('results.html draws each chart with both clients and loads nothing else', a
   }
   // Per battle: one mark a client and seed in the per-battle charts.
   for (const id of ['chart-score', 'chart-accuracy']) {
-    const expected = report.clients.flatMap((client) => client.battles)
+    const expected = report.clients
+      .flatMap((client) => client.battles)
       .filter((battle) => battle.ok && (id !== 'chart-accuracy' || battle.accuracy !== null)).length;
     assert.equal(await page.locator(`#${id} .mark`).count(), expected, `#${id}: a mark a battle`);
   }

@@ -95,17 +95,18 @@ async function ConnectDrawing(port) {
     received = Buffer.concat([received, chunk]);
     wanted?.();
   });
-  const take = (count) => new Promise((resolve) => {
-    wanted = () => {
-      if (received.length >= count) {
-        wanted = null;
-        const bytes = received.subarray(0, count);
-        received = received.subarray(count);
-        resolve(bytes);
-      }
-    };
-    wanted();
-  });
+  const take = (count) =>
+    new Promise((resolve) => {
+      wanted = () => {
+        if (received.length >= count) {
+          wanted = null;
+          const bytes = received.subarray(0, count);
+          received = received.subarray(count);
+          resolve(bytes);
+        }
+      };
+      wanted();
+    });
   const name = Buffer.from('Graphics');
   socket.write(Buffer.concat([Buffer.from('QTMX'), Uint32(1), Uint32(name.length), name, Uint32(1)]));
   assert.equal((await take(1))[0], 1, 'the drawing handshake is accepted');
@@ -176,7 +177,8 @@ function HiddenElements(page, selector) {
       }
       return false;
     };
-    return [...document.querySelectorAll(query)].filter(hiddenPart)
+    return [...document.querySelectorAll(query)]
+      .filter(hiddenPart)
       .map((element) => element.textContent.trim().slice(0, 12));
   }, selector);
 }
@@ -214,12 +216,18 @@ function ReadFrame(page) {
       snapshot,
       labels: viewer.labels,
       layers: viewer.layers,
-      robots: snapshot.robots.filter((robot) => robot.state === 'alive')
+      robots: snapshot.robots
+        .filter((robot) => robot.state === 'alive')
         .map((robot) => ({ robot, pixel: pixel(robot.x, robot.y) })),
-      cells: snapshot.drawings.flatMap((layer) => layer.cells.map((cell) => ({
-        layer: layer.connection, cell, at: viewer.toCanvas(cell[0], cell[1]), pixel: pixel(cell[0], cell[1]),
-        drawnAs: viewer.cellColour(cell[4], cell[5], cell[6]),
-      }))),
+      cells: snapshot.drawings.flatMap((layer) =>
+        layer.cells.map((cell) => ({
+          layer: layer.connection,
+          cell,
+          at: viewer.toCanvas(cell[0], cell[1]),
+          pixel: pixel(cell[0], cell[1]),
+          drawnAs: viewer.cellColour(cell[4], cell[5], cell[6]),
+        })),
+      ),
     };
   });
 }
@@ -237,8 +245,11 @@ function OverFloor(colour, opacity) {
 /// hit-point bar, a wreck, a scanner cone, a shell with its trail. Margins are generous.
 function Covered(frame, { cell: [x, y], at: [px, py] }) {
   const { snapshot } = frame;
-  if (frame.labels.some((label) => px >= label.left - 4 && px <= label.right + 4 &&
-      py >= label.top - 4 && py <= label.bottom + 4)) {
+  if (
+    frame.labels.some(
+      (label) => px >= label.left - 4 && px <= label.right + 4 && py >= label.top - 4 && py <= label.bottom + 4,
+    )
+  ) {
     return true;
   }
   for (const robot of snapshot.robots.filter((r) => r.state === 'alive' || r.state === 'destroyed')) {
@@ -250,8 +261,11 @@ function Covered(frame, { cell: [x, y], at: [px, py] }) {
     }
     const turn = Math.atan2(dy, dx) - robot.scannerHeading;
     const off = Math.abs(Math.atan2(Math.sin(turn), Math.cos(turn)));
-    if (robot.state === 'alive' && distance <= robot.scannerRange + 0.5 &&
-        off <= (robot.scannerFieldOfView / 2 + 8) * Math.PI / 180) {
+    if (
+      robot.state === 'alive' &&
+      distance <= robot.scannerRange + 0.5 &&
+      off <= ((robot.scannerFieldOfView / 2 + 8) * Math.PI) / 180
+    ) {
       return true;
     }
   }
@@ -260,7 +274,7 @@ function Covered(frame, { cell: [x, y], at: [px, py] }) {
     const speed = Math.hypot(shell.vx, shell.vy) || 1;
     const back = Math.min(2.5, speed * 0.2);
     const along = Math.max(0, Math.min(back, ((shell.x - x) * shell.vx + (shell.y - y) * shell.vy) / speed));
-    return Math.hypot(x - (shell.x - shell.vx / speed * along), y - (shell.y - shell.vy / speed * along)) < 1.0;
+    return Math.hypot(x - (shell.x - (shell.vx / speed) * along), y - (shell.y - (shell.vy / speed) * along)) < 1.0;
   });
 }
 
@@ -285,8 +299,16 @@ function WrongCell(frame, opacity) {
 
 const kCellColour = [32, 200, 180];
 const kFloorColour = [35, 40, 48]; // #232830, the field's floor
-const kCells = [[-13.5, 8.5], [13.5, 8.5], [-13.5, -8.5], [13.5, -8.5], [0.5, 8.5], [0.5, -8.5],
-  [-6.5, 0.5], [6.5, 0.5]];
+const kCells = [
+  [-13.5, 8.5],
+  [13.5, 8.5],
+  [-13.5, -8.5],
+  [13.5, -8.5],
+  [0.5, 8.5],
+  [0.5, -8.5],
+  [-6.5, 0.5],
+  [6.5, 0.5],
+];
 
 describe('live battle', () => {
   let arena;
@@ -296,8 +318,10 @@ describe('live battle', () => {
   let view;
 
   before(async () => {
-    arena = StartArena(['--port', '0', '--http', '0', '--bots', '2', '--opponent', 'wanderer',
-      '--seed', '4'], 'live_arena.log');
+    arena = StartArena(
+      ['--port', '0', '--http', '0', '--bots', '2', '--opponent', 'wanderer', '--seed', '4'],
+      'live_arena.log',
+    );
     ports = Ports(await arena.firstLine);
     // Cells 1 to 8 on the map, and one item of another code, which is not drawn.
     const items = kCells.map(([x, y], i) => ({ id: i + 1, rect: [x, y, 0.5, 0.5], code: 8, colour: kCellColour }));
@@ -325,19 +349,28 @@ describe('live battle', () => {
 
   test('the page shows the battle, live, with one scoreboard row a robot', async () => {
     const { page } = view;
-    await Eventually(async () => {
-      const state = await page.textContent('#connection');
-      return state === 'live' ? null : `connection shows '${state}'`;
-    }, 20, 'the page connects');
-    await Eventually(async () => {
-      const frame = await ReadFrame(page);
-      const rows = await page.locator('#scoreboard tbody tr').count();
-      if (!frame) {
-        return 'nothing drawn yet';
-      }
-      return rows === frame.snapshot.robots.length && rows === 2 ? null
-        : `${rows} rows for ${frame.snapshot.robots.length} robots`;
-    }, 20, 'the scoreboard');
+    await Eventually(
+      async () => {
+        const state = await page.textContent('#connection');
+        return state === 'live' ? null : `connection shows '${state}'`;
+      },
+      20,
+      'the page connects',
+    );
+    await Eventually(
+      async () => {
+        const frame = await ReadFrame(page);
+        const rows = await page.locator('#scoreboard tbody tr').count();
+        if (!frame) {
+          return 'nothing drawn yet';
+        }
+        return rows === frame.snapshot.robots.length && rows === 2
+          ? null
+          : `${rows} rows for ${frame.snapshot.robots.length} robots`;
+      },
+      20,
+      'the scoreboard',
+    );
     const names = await page.locator('#scoreboard tbody tr td:first-child').allTextContents();
     assert.deepEqual(names, ['Wanderer 1', 'Wanderer 2']);
     const clock = async () => page.textContent('#clock');
@@ -346,44 +379,56 @@ describe('live battle', () => {
     assert.match(await page.textContent('#layers'), /connection \d+ \(Graphics\)/);
   });
 
-  test('pixels carry each robot\'s colour and each cell\'s on the scale; the story is told', async () => {
+  test("pixels carry each robot's colour and each cell's on the scale; the story is told", async () => {
     const { page } = view;
-    await Eventually(async () => {
-      const frame = await ReadFrame(page);
-      if (!frame || frame.robots.length !== 2) {
-        return 'no frame with both robots';
-      }
-      for (const { robot, pixel } of frame.robots) {
-        if (!Near(pixel, robot.colour)) {
-          return `${robot.name} at (${robot.x}, ${robot.y}) shows ${pixel}, not ${robot.colour}`;
+    await Eventually(
+      async () => {
+        const frame = await ReadFrame(page);
+        if (!frame || frame.robots.length !== 2) {
+          return 'no frame with both robots';
         }
-      }
-      return null;
-    }, 15, 'robot pixels');
+        for (const { robot, pixel } of frame.robots) {
+          if (!Near(pixel, robot.colour)) {
+            return `${robot.name} at (${robot.x}, ${robot.y}) shows ${pixel}, not ${robot.colour}`;
+          }
+        }
+        return null;
+      },
+      15,
+      'robot pixels',
+    );
 
     // A cell with nothing drawn over it in the frame: its pixel is its colour on the scale,
     // at its layer's opacity, over the floor.
-    await Eventually(async () => {
-      const frame = await ReadFrame(page);
-      if (!frame) {
-        return 'nothing drawn';
-      }
-      if (frame.cells.length !== kCells.length) {
-        return `${frame.cells.length} cells drawn, not ${kCells.length}`;
-      }
-      if (!(frame.layers[0]?.opacity > 0.5)) {
-        return `the layer is drawn at opacity ${frame.layers[0]?.opacity}`;
-      }
-      return WrongCell(frame);
-    }, 15, 'cell pixels');
+    await Eventually(
+      async () => {
+        const frame = await ReadFrame(page);
+        if (!frame) {
+          return 'nothing drawn';
+        }
+        if (frame.cells.length !== kCells.length) {
+          return `${frame.cells.length} cells drawn, not ${kCells.length}`;
+        }
+        if (!(frame.layers[0]?.opacity > 0.5)) {
+          return `the layer is drawn at opacity ${frame.layers[0]?.opacity}`;
+        }
+        return WrongCell(frame);
+      },
+      15,
+      'cell pixels',
+    );
     // The story so far: both robots joined, and both have a line on the hit-point chart.
-    await Eventually(async () => {
-      const { feed, chart } = await page.evaluate(() => ({ feed: viewerState.feed, chart: viewerState.chart }));
-      return feed >= 2 && chart.robots === 2 ? null : `${feed} events listed, ${chart.robots} robots charted`;
-    }, 10, 'the event feed and the chart');
+    await Eventually(
+      async () => {
+        const { feed, chart } = await page.evaluate(() => ({ feed: viewerState.feed, chart: viewerState.chart }));
+        return feed >= 2 && chart.robots === 2 ? null : `${feed} events listed, ${chart.robots} robots charted`;
+      },
+      10,
+      'the event feed and the chart',
+    );
   });
 
-  test('a drawing\'s toggle hides its cells and shows them again', async () => {
+  test("a drawing's toggle hides its cells and shows them again", async () => {
     const { page } = view;
     const toggle = page.locator('#layers input[type=checkbox]');
     assert.equal(await toggle.count(), 1);
@@ -400,19 +445,28 @@ describe('live battle', () => {
     drawing.socket.destroy();
     arena.child.kill('SIGTERM');
     assert.equal(await arena.ended, 0);
-    await Eventually(async () => {
-      const state = await page.textContent('#connection');
-      return state === 'live' ? `still '${state}'` : null;
-    }, 10, 'the page sees the arena go');
-    arena = StartArena(['--port', '0', '--http', String(ports.http), '--bots', '3',
-      '--opponent', 'wanderer', '--seed', '6'],
-      'restarted_arena.log');
+    await Eventually(
+      async () => {
+        const state = await page.textContent('#connection');
+        return state === 'live' ? `still '${state}'` : null;
+      },
+      10,
+      'the page sees the arena go',
+    );
+    arena = StartArena(
+      ['--port', '0', '--http', String(ports.http), '--bots', '3', '--opponent', 'wanderer', '--seed', '6'],
+      'restarted_arena.log',
+    );
     await arena.firstLine;
-    await Eventually(async () => {
-      const state = await page.textContent('#connection');
-      const rows = await page.locator('#scoreboard tbody tr').count();
-      return state === 'live' && rows === 3 ? null : `'${state}' with ${rows} rows`;
-    }, 20, 'the page follows the new battle');
+    await Eventually(
+      async () => {
+        const state = await page.textContent('#connection');
+        const rows = await page.locator('#scoreboard tbody tr').count();
+        return state === 'live' && rows === 3 ? null : `'${state}' with ${rows} rows`;
+      },
+      20,
+      'the page follows the new battle',
+    );
     assert.equal(await page.locator('#layers input').count(), 0, 'the old drawing went with its arena');
     assert.deepEqual(view.foreign, [], 'the page loaded nothing from elsewhere');
     assert.deepEqual(view.errors, []);
@@ -429,9 +483,27 @@ describe('replay', () => {
   before(async () => {
     const recording = join(scratch, 'battle.jsonl');
     const summaryPath = join(scratch, 'summary.json');
-    const battle = StartArena(['--port', '0', '--http', 'off', '--bots', '3', '--opponent', 'wanderer',
-      '--seed', '2',
-      '--duration', '4', '--record', recording, '--summary', summaryPath], 'recorded_arena.log');
+    const battle = StartArena(
+      [
+        '--port',
+        '0',
+        '--http',
+        'off',
+        '--bots',
+        '3',
+        '--opponent',
+        'wanderer',
+        '--seed',
+        '2',
+        '--duration',
+        '4',
+        '--record',
+        recording,
+        '--summary',
+        summaryPath,
+      ],
+      'recorded_arena.log',
+    );
     assert.equal(await battle.ended, 0);
     summary = JSON.parse(readFileSync(summaryPath, 'utf8'));
     replay = StartArena(['--replay', recording, '--http', '0'], 'replay.log');
@@ -454,20 +526,31 @@ describe('replay', () => {
     assert.equal(await page.textContent('#clock'), '0:04.0');
     const outcome = summary.winner ? `${summary.winner.name} wins` : 'draw';
     assert.equal(Plain(await page.textContent('#over')), `Battle over: duration reached · ${outcome}`);
-    const rows = await page.locator('#scoreboard tbody tr').evaluateAll((trs) =>
-      trs.map((tr) => Array.from(tr.cells, (cell) => cell.textContent)));
+    const rows = await page
+      .locator('#scoreboard tbody tr')
+      .evaluateAll((trs) => trs.map((tr) => Array.from(tr.cells, (cell) => cell.textContent)));
     assert.equal(rows.length, summary.robots.length);
     // Ranked, the rows go by rank.
-    assert.deepEqual(rows.map((row) => Number(row[10])), rows.map((_, i) => i + 1));
+    assert.deepEqual(
+      rows.map((row) => Number(row[10])),
+      rows.map((_, i) => i + 1),
+    );
     summary.robots.forEach((robot) => {
-      const [name, type, state, hitPoints, shots, hits, dealt, taken, alive, score, rank] =
-        rows.find((row) => row[0] === robot.name);
-      assert.deepEqual([name, type, state, Number(shots), Number(hits), Number(rank)],
-        [robot.name, robot.type, robot.state, robot.shots, robot.hits, robot.rank]);
+      const [name, type, state, hitPoints, shots, hits, dealt, taken, alive, score, rank] = rows.find(
+        (row) => row[0] === robot.name,
+      );
+      assert.deepEqual(
+        [name, type, state, Number(shots), Number(hits), Number(rank)],
+        [robot.name, robot.type, robot.state, robot.shots, robot.hits, robot.rank],
+      );
       assert.ok(Math.abs(Number(score) - robot.score) <= 0.0051, `${robot.name}: score ${score}`);
       // The table shows rounded figures: each within half its last shown digit.
-      const figures = [[hitPoints, robot.hitPoints, 0.051], [dealt, robot.damageDealt, 0.0051],
-        [taken, robot.damageTaken, 0.0051], [alive, robot.timeAlive, 0.051]];
+      const figures = [
+        [hitPoints, robot.hitPoints, 0.051],
+        [dealt, robot.damageDealt, 0.0051],
+        [taken, robot.damageTaken, 0.0051],
+        [alive, robot.timeAlive, 0.051],
+      ];
       for (const [shown, final, within] of figures) {
         assert.ok(Math.abs(Number(shown) - final) <= within, `${robot.name}: ${shown} for ${final}`);
       }
@@ -477,8 +560,11 @@ describe('replay', () => {
   test('pause holds the clock and the seek bar shows any moment', async () => {
     const { page } = view;
     await page.click('#play'); // plays again from the start
-    await Eventually(async () => ((await page.textContent('#clock')) !== '0:04.0' ? null : 'not restarted'),
-      10, 'play restarts an ended replay');
+    await Eventually(
+      async () => ((await page.textContent('#clock')) !== '0:04.0' ? null : 'not restarted'),
+      10,
+      'play restarts an ended replay',
+    );
     await page.click('#play');
     const paused = await page.textContent('#clock');
     await new Promise((resolve) => setTimeout(resolve, 400));
@@ -488,10 +574,14 @@ describe('replay', () => {
       bar.dispatchEvent(new Event('input'));
       bar.dispatchEvent(new Event('change'));
     });
-    await Eventually(async () => {
-      const clock = await page.textContent('#clock');
-      return /^0:0(1\.9|2\.0)$/.test(clock) ? null : `clock shows ${clock}`;
-    }, 10, 'seeking to 2 s');
+    await Eventually(
+      async () => {
+        const clock = await page.textContent('#clock');
+        return /^0:0(1\.9|2\.0)$/.test(clock) ? null : `clock shows ${clock}`;
+      },
+      10,
+      'seeking to 2 s',
+    );
     assert.deepEqual(view.foreign, []);
     assert.deepEqual(view.errors, []);
   });
@@ -530,8 +620,11 @@ describe('replay of a staged battle', () => {
     const { page } = view;
     await page.selectOption('#speed', '16');
     await page.waitForSelector('#replay[data-ended="true"]', { timeout: 20000 });
-    const story = await page.evaluate(() => ({ chart: viewerState.chart, marks: viewerState.marks,
-      feed: document.getElementById('feed').textContent }));
+    const story = await page.evaluate(() => ({
+      chart: viewerState.chart,
+      marks: viewerState.marks,
+      feed: document.getElementById('feed').textContent,
+    }));
     assert.equal(story.chart.robots, kStaged.names.length);
     assert.deepEqual(story.marks, { hits: kStaged.hits, destroyed: kStaged.destroyed });
     assert.match(story.feed, /Sniper 3 destroyed Wanderer 4/);
@@ -558,7 +651,9 @@ describe('replay of a staged battle', () => {
     const shell = await page.evaluate(() => {
       const [drawn] = window.viewerState.shells;
       const reach = Math.ceil(drawn.radius) + 2;
-      const pixels = document.getElementById('field').getContext('2d')
+      const pixels = document
+        .getElementById('field')
+        .getContext('2d')
         .getImageData(Math.round(drawn.x) - reach, Math.round(drawn.y) - reach, 2 * reach, 2 * reach).data;
       let lit = 0;
       for (let i = 0; i < pixels.length; i += 4) {
@@ -633,27 +728,36 @@ describe('replay of a battle whose robots have hostile names', () => {
     await replay?.ended;
   });
 
-  test('are shown as text, cut to a name\'s length, turning nothing around them; the layout holds', async () => {
+  test("are shown as text, cut to a name's length, turning nothing around them; the layout holds", async () => {
     const { page } = view;
     await page.selectOption('#speed', '16');
     await page.waitForSelector('#replay[data-ended="true"]', { timeout: 20000 });
     await page.click('#scoreboard tbody tr:nth-child(2)'); // follows the long name
     const shown = await page.evaluate(() => {
       const destroyed = [...document.querySelectorAll('#feed li')].find((item) => /destroyed/.test(item.textContent));
-      const [shooter, what] = [...destroyed.querySelectorAll('.who, .what')].map((span) => span.getBoundingClientRect());
+      const [shooter, what] = [...destroyed.querySelectorAll('.who, .what')].map((span) =>
+        span.getBoundingClientRect(),
+      );
       return {
-        broken: window.broken, images: document.querySelectorAll('img').length,
+        broken: window.broken,
+        images: document.querySelectorAll('img').length,
         names: [...document.querySelectorAll('#scoreboard tbody tr')].map((row) => row.cells[0].textContent),
         readsInOrder: what.left >= shooter.right - 1,
         overflow: document.documentElement.scrollWidth - innerWidth,
-        wide: [...document.querySelectorAll('body *')].filter((e) => e.getBoundingClientRect().right > innerWidth + 1).map((e) => e.id || e.className || e.tagName).slice(0, 8),
+        wide: [...document.querySelectorAll('body *')]
+          .filter((e) => e.getBoundingClientRect().right > innerWidth + 1)
+          .map((e) => e.id || e.className || e.tagName)
+          .slice(0, 8),
       };
     });
     await page.screenshot({ path: join(outputDirectory, 'hostile_names.png') });
     assert.equal(shown.broken, undefined);
     assert.equal(shown.images, 0);
     assert.ok(shown.names.includes(kNames[0]), JSON.stringify(shown.names));
-    assert.ok(shown.names.some((name) => name === `${'x'.repeat(63)}…`), 'the long name is cut');
+    assert.ok(
+      shown.names.some((name) => name === `${'x'.repeat(63)}…`),
+      'the long name is cut',
+    );
     assert.ok(shown.readsInOrder, 'the override turned "destroyed" around');
     assert.ok(shown.overflow <= 0, `the page is ${shown.overflow}px too wide: ${shown.wide}`);
     assert.deepEqual(await HiddenElements(page, '#scoreboard th, #speed, #banner, #unfollow'), []);

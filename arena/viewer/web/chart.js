@@ -42,8 +42,7 @@ export function DrawChart() {
   const left = 34 * ratio;
   const right = width - 10 * ratio;
   chartGeometry = { left, right, from, to, ratio };
-  const most = Math.max(1, ...robots.map((robot) => Math.max(robot.armour,
-    ...robot.points.map((point) => point[1]))));
+  const most = Math.max(1, ...robots.map((robot) => Math.max(robot.armour, ...robot.points.map((point) => point[1]))));
   const X = (time) => left + ((time - from) / (to - from)) * (right - left);
   const Y = (value) => bottom - (value / most) * (bottom - top);
 

@@ -4,8 +4,12 @@
 export const kFloor = [35, 40, 48]; // the field's floor, #232830
 // The drawings' colour scale, from "drawn to" through "no danger" to "high danger": no red in
 // it, so that red robots stay visible on a danger map. viewer.css's #ramp repeats the stops.
-const kRampStops = [[0, [40, 176, 156]], [0.5, [24, 34, 70]], [0.75, [128, 64, 184]],
-  [1, [255, 192, 64]]];
+const kRampStops = [
+  [0, [40, 176, 156]],
+  [0.5, [24, 34, 70]],
+  [0.75, [128, 64, 184]],
+  [1, [255, 192, 64]],
+];
 
 export function Rgb(colour, alpha) {
   const [r, g, b] = colour;
@@ -14,7 +18,8 @@ export function Rgb(colour, alpha) {
 
 export function ColourOf(value) {
   return Array.isArray(value) && value.length === 3 && value.every(Number.isFinite)
-    ? value.map((c) => Math.min(255, Math.max(0, Math.round(c)))) : [200, 200, 200];
+    ? value.map((c) => Math.min(255, Math.max(0, Math.round(c))))
+    : [200, 200, 200];
 }
 
 /// A robot's colour lightened where it would vanish on the dark page: for lines and names.
@@ -24,7 +29,7 @@ export function Readable(colour) {
   if (light >= 0.35) {
     return colour;
   }
-  const towardWhite = 0.75 * (0.35 - light) / 0.35 + 0.15;
+  const towardWhite = (0.75 * (0.35 - light)) / 0.35 + 0.15;
   return colour.map((c) => Math.round(c + (255 - c) * towardWhite));
 }
 

@@ -4,7 +4,15 @@ import { ChartTime } from './chart.js';
 import { ClampFocus, kFollowZoom, view, ZoomView } from './camera.js';
 import { drawnRobots } from './field_bodies.js';
 import {
-  $, canvas, chartCanvas, feedList, followingBox, followingName, scoreBody, seekBar, zoomLabel,
+  $,
+  canvas,
+  chartCanvas,
+  feedList,
+  followingBox,
+  followingName,
+  scoreBody,
+  seekBar,
+  zoomLabel,
 } from './page_elements.js';
 import { dirty, drawn, follow, replay, SetFollowed } from './page_state.js';
 import { MarkFollowed } from './scoreboard.js';
@@ -53,12 +61,16 @@ function CanvasPoint(event) {
   return [(event.clientX - box.left) * view.ratio, (event.clientY - box.top) * view.ratio];
 }
 
-canvas.addEventListener('wheel', (event) => {
-  event.preventDefault();
-  const lines = event.deltaMode === 1 ? 40 : event.deltaMode === 2 ? 400 : 1;
-  const [px, py] = CanvasPoint(event);
-  ZoomAt(px, py, Math.exp(-event.deltaY * lines * 0.0015));
-}, { passive: false });
+canvas.addEventListener(
+  'wheel',
+  (event) => {
+    event.preventDefault();
+    const lines = event.deltaMode === 1 ? 40 : event.deltaMode === 2 ? 400 : 1;
+    const [px, py] = CanvasPoint(event);
+    ZoomAt(px, py, Math.exp(-event.deltaY * lines * 0.0015));
+  },
+  { passive: false },
+);
 
 // Drag pans, two fingers pinch; a press that does not move clicks (and follows a robot).
 const pointers = new Map();
@@ -153,18 +165,28 @@ document.addEventListener('keydown', (event) => {
   }
   const target = event.target;
   // Keys typed into a menu or a slider other than the seek bar are theirs.
-  if (target instanceof HTMLSelectElement || target instanceof HTMLTextAreaElement ||
-      (target instanceof HTMLInputElement && target !== seekBar)) {
+  if (
+    target instanceof HTMLSelectElement ||
+    target instanceof HTMLTextAreaElement ||
+    (target instanceof HTMLInputElement && target !== seekBar)
+  ) {
     return;
   }
   const actions = {
-    f: Fit, F: Fit, '+': () => ZoomBy(1.25), '=': () => ZoomBy(1.25), '-': () => ZoomBy(0.8),
+    f: Fit,
+    F: Fit,
+    '+': () => ZoomBy(1.25),
+    '=': () => ZoomBy(1.25),
+    '-': () => ZoomBy(0.8),
     Escape: () => SetFollow(null),
   };
   if (replay) {
     Object.assign(actions, {
-      ' ': replay.toggle, ArrowLeft: () => replay.step(-1), ArrowRight: () => replay.step(1),
-      '[': () => replay.faster(-1), ']': () => replay.faster(1),
+      ' ': replay.toggle,
+      ArrowLeft: () => replay.step(-1),
+      ArrowRight: () => replay.step(1),
+      '[': () => replay.faster(-1),
+      ']': () => replay.faster(1),
     });
   }
   const action = actions[event.key];

@@ -21,7 +21,8 @@ export function LayerFade(layer, time) {
 /// "Nolix: danger map" when the arena knows which robot draws, else the connection.
 export function LayerName(layer) {
   const robot = layer.robot;
-  return robot && typeof robot.name === 'string' ? `${Isolated(robot.name)}: danger map`
+  return robot && typeof robot.name === 'string'
+    ? `${Isolated(robot.name)}: danger map`
     : `connection ${layer.connection} (${layer.client})`;
 }
 

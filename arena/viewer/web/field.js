@@ -16,8 +16,7 @@ export let drawnLayers = [];
 function Layout(field) {
   const { width, height, ratio } = SizeCanvas(canvas);
   const margin = kMarginPixels * ratio;
-  const fitScale = Math.max(0.01,
-    Math.min((width - 2 * margin) / field.width, (height - 2 * margin) / field.height));
+  const fitScale = Math.max(0.01, Math.min((width - 2 * margin) / field.width, (height - 2 * margin) / field.height));
   Object.assign(view, { width, height, ratio, fitScale, scale: fitScale * view.zoom });
 }
 
@@ -108,8 +107,15 @@ function DrawLabels(robots) {
     context.fillRect(box.left, box.top, 2 * view.ratio, box.bottom - box.top);
     context.fillStyle = '#eef1f4';
     context.fillText(robot.name, box.left + padX, (box.top + box.bottom) / 2);
-    drawnLabels.push({ id: robot.id, name: robot.name, left: box.left, top: box.top,
-      right: box.right, bottom: box.bottom, leader: box.leader });
+    drawnLabels.push({
+      id: robot.id,
+      name: robot.name,
+      left: box.left,
+      top: box.top,
+      right: box.right,
+      bottom: box.bottom,
+      leader: box.leader,
+    });
   }
 }
 
@@ -119,8 +125,7 @@ export function DrawField() {
   StartBodies();
   Layout(snapshot.field);
   // A battle's survivors stay where they stood when it ended: the winner among them.
-  const onField = snapshot.robots.filter(
-    (robot) => robot.state === 'alive' || robot.state === 'survived');
+  const onField = snapshot.robots.filter((robot) => robot.state === 'alive' || robot.state === 'survived');
   if (follow !== null) {
     const robot = onField.find((r) => r.id === follow);
     if (robot) {
@@ -148,8 +153,7 @@ export function DrawField() {
 
   context.strokeStyle = '#9aa5b1';
   context.lineWidth = 3 * view.ratio;
-  context.strokeRect(left - 1.5 * view.ratio, top - 1.5 * view.ratio, width + 3 * view.ratio,
-                     height + 3 * view.ratio);
+  context.strokeRect(left - 1.5 * view.ratio, top - 1.5 * view.ratio, width + 3 * view.ratio, height + 3 * view.ratio);
 
   snapshot.robots.filter((robot) => robot.state === 'destroyed').forEach(DrawWreck);
   // Shells under the robots: a shell leaves from its robot's centre, and its trail starts
@@ -161,8 +165,10 @@ export function DrawField() {
   DrawFlashes(snapshot);
   // Names only for the robots in view: placing them costs the square of their number.
   const reach = 100 * view.ratio;
-  DrawLabels(onField.filter((robot) => {
-    const [x, y] = ToCanvas(robot.x, robot.y);
-    return x > -reach && y > -reach && x < view.width + reach && y < view.height + reach;
-  }));
+  DrawLabels(
+    onField.filter((robot) => {
+      const [x, y] = ToCanvas(robot.x, robot.y);
+      return x > -reach && y > -reach && x < view.width + reach && y < view.height + reach;
+    }),
+  );
 }

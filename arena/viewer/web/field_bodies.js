@@ -101,7 +101,10 @@ export function DrawWreck(robot) {
   const [x, y] = ToCanvas(robot.x, robot.y);
   const size = RobotPixels() * 0.8;
   context.lineCap = 'round';
-  for (const [style, width] of [['#0b0d10', 5], [Rgb(Readable(robot.colour), 0.9), 2.5]]) {
+  for (const [style, width] of [
+    ['#0b0d10', 5],
+    [Rgb(Readable(robot.colour), 0.9), 2.5],
+  ]) {
     context.strokeStyle = style;
     context.lineWidth = width * view.ratio;
     context.beginPath();

@@ -32,16 +32,23 @@ function LabelCandidates(x, y, radius, width, height) {
   const above = y - radius * 1.5 - height;
   const below = bar.top + bar.height + gap;
   const list = [
-    [x - width / 2, above], [x - width / 2, below],
-    [x + radius * 1.6, y - height / 2], [x - radius * 1.6 - width, y - height / 2],
-    [x + radius, above - gap], [x - radius - width, above - gap],
-    [x + radius, below], [x - radius - width, below],
+    [x - width / 2, above],
+    [x - width / 2, below],
+    [x + radius * 1.6, y - height / 2],
+    [x - radius * 1.6 - width, y - height / 2],
+    [x + radius, above - gap],
+    [x - radius - width, above - gap],
+    [x + radius, below],
+    [x - radius - width, below],
   ];
   for (let step = 1; step <= 6; ++step) {
     const shift = step * (height + gap);
-    list.push([x - width / 2, above - shift], [x - width / 2, below + shift],
+    list.push(
+      [x - width / 2, above - shift],
+      [x - width / 2, below + shift],
       [x + radius * 1.6 + step * width * 0.5, y - height / 2 - shift],
-      [x - radius * 1.6 - width - step * width * 0.5, y - height / 2 + shift]);
+      [x - radius * 1.6 - width - step * width * 0.5, y - height / 2 + shift],
+    );
   }
   return list.map(([left, top], rank) => ({ ...Box(left, top, width, height), rank, leader: rank >= 8 }));
 }
@@ -59,7 +66,13 @@ export function PlaceLabels(robots, textWidth) {
     const [x, y] = ToCanvas(robot.x, robot.y);
     const radius = RobotPixels();
     const bar = HitPointBar(x, y, radius);
-    return { id: robot.id, x, y, radius, rect: Box(x - radius * 1.45, y - radius * 1.45, radius * 2.9, bar.top + bar.height - y + radius * 1.45) };
+    return {
+      id: robot.id,
+      x,
+      y,
+      radius,
+      rect: Box(x - radius * 1.45, y - radius * 1.45, radius * 2.9, bar.top + bar.height - y + radius * 1.45),
+    };
   });
   const screen = Box(0, 0, view.width, view.height);
   const placed = [];

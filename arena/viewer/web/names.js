@@ -10,7 +10,8 @@ export function ShownName(value) {
     return text;
   }
   const characters = [];
-  for (const character of text) { // by code point, stopping early however long the text
+  for (const character of text) {
+    // by code point, stopping early however long the text
     characters.push(character);
     if (characters.length > kMaxNameCharacters) {
       return characters.slice(0, kMaxNameCharacters - 1).join('') + '…';

@@ -7,11 +7,31 @@ import { ClockText } from './clock_text.js';
 import { UpdateLayers } from './drawing_layers.js';
 import { OutcomeText, UpdateBanner, UpdateScoreboard } from './scoreboard.js';
 import {
-  $, chartCanvas, clockLabel, connectionLabel, feedList, followingName, marksCanvas, overLabel,
-  playButton, replayBar, replayTime, seekBar, speedSelect,
+  $,
+  chartCanvas,
+  clockLabel,
+  connectionLabel,
+  feedList,
+  followingName,
+  marksCanvas,
+  overLabel,
+  playButton,
+  replayBar,
+  replayTime,
+  seekBar,
+  speedSelect,
 } from './page_elements.js';
 import {
-  dirty, drawn, follow, info, kFrameSeconds, pending, SetInfo, SetMode, SetPending, SetReplay,
+  dirty,
+  drawn,
+  follow,
+  info,
+  kFrameSeconds,
+  pending,
+  SetInfo,
+  SetMode,
+  SetPending,
+  SetReplay,
 } from './page_state.js';
 
 const kRetryMilliseconds = 2000;
@@ -20,8 +40,7 @@ function Show(snapshot) {
   SetPending(snapshot);
   clockLabel.textContent = ClockText(snapshot.time);
   overLabel.hidden = !snapshot.over;
-  overLabel.textContent =
-    snapshot.over ? `Battle over: ${snapshot.over}${OutcomeText(snapshot)}` : '';
+  overLabel.textContent = snapshot.over ? `Battle over: ${snapshot.over}${OutcomeText(snapshot)}` : '';
   TakeIntoStory(snapshot);
   UpdateScoreboard(snapshot);
   UpdateLayers(snapshot);
@@ -103,12 +122,15 @@ function StartReplay() {
   const lost = () => {
     stop();
     SetConnection('connection lost', 'lost');
-    const retry = () => fetch('info').then((reply) => {
-      if (!reply.ok) {
-        throw new Error(reply.statusText);
-      }
-      SetConnection('replay', 'replay');
-    }).catch(() => setTimeout(retry, kRetryMilliseconds));
+    const retry = () =>
+      fetch('info')
+        .then((reply) => {
+          if (!reply.ok) {
+            throw new Error(reply.statusText);
+          }
+          SetConnection('replay', 'replay');
+        })
+        .catch(() => setTimeout(retry, kRetryMilliseconds));
     setTimeout(retry, kRetryMilliseconds);
   };
   const play = (from) => {
@@ -137,9 +159,10 @@ function StartReplay() {
     };
     delete replayBar.dataset.ended;
   };
-  const getFrame = (time) => fetch(`frame?time=${time}`)
-    .then((reply) => (reply.ok ? reply.text() : Promise.reject(new Error(reply.statusText))))
-    .then(Parse);
+  const getFrame = (time) =>
+    fetch(`frame?time=${time}`)
+      .then((reply) => (reply.ok ? reply.text() : Promise.reject(new Error(reply.statusText))))
+      .then(Parse);
   // One frame at a time while the bar is dragged; the newest wish wins.
   const fetchFrame = (time) => {
     wantedTime = time;
@@ -183,8 +206,10 @@ function StartReplay() {
     try {
       const from = (pending ?? drawn)?.time ?? Number(seekBar.value);
       for (let reach = 1; reach <= 4; ++reach) {
-        const target = Math.min(info.end, Math.max(info.start,
-          from + direction * reach * kFrameSeconds + kFrameSeconds / 50));
+        const target = Math.min(
+          info.end,
+          Math.max(info.start, from + direction * reach * kFrameSeconds + kFrameSeconds / 50),
+        );
         const snapshot = await getFrame(target);
         if (!snapshot) {
           break;
@@ -209,8 +234,7 @@ function StartReplay() {
     }
   };
   const faster = (direction) => {
-    const index = Math.min(speedSelect.options.length - 1,
-      Math.max(0, speedSelect.selectedIndex + direction));
+    const index = Math.min(speedSelect.options.length - 1, Math.max(0, speedSelect.selectedIndex + direction));
     if (index !== speedSelect.selectedIndex) {
       speedSelect.selectedIndex = index;
       speedSelect.dispatchEvent(new Event('change'));
@@ -237,7 +261,9 @@ function StartReplay() {
       play(Number(seekBar.value));
     }
   });
-  new ResizeObserver(() => { dirty.marks = true; }).observe(marksCanvas);
+  new ResizeObserver(() => {
+    dirty.marks = true;
+  }).observe(marksCanvas);
   SetReplay({ toggle, step, faster, seek });
   SetConnection('replay', 'replay');
   // The whole recording's story first, so that the seek bar shows its marks from the start;

@@ -12,9 +12,21 @@ export let replay = null; // the replay's controls, in replay
 export const dirty = { field: true, chart: true, marks: true, feed: true };
 export let follow = null; // the id of the robot the view keeps centred
 
-export function SetMode(value) { mode = value; }
-export function SetInfo(value) { info = value; }
-export function SetDrawn(value) { drawn = value; }
-export function SetPending(value) { pending = value; }
-export function SetReplay(value) { replay = value; }
-export function SetFollowed(value) { follow = value; }
+export function SetMode(value) {
+  mode = value;
+}
+export function SetInfo(value) {
+  info = value;
+}
+export function SetDrawn(value) {
+  drawn = value;
+}
+export function SetPending(value) {
+  pending = value;
+}
+export function SetReplay(value) {
+  replay = value;
+}
+export function SetFollowed(value) {
+  follow = value;
+}

@@ -6,10 +6,15 @@ import { follow } from './page_state.js';
 
 function ScoreCells(robot) {
   return [
-    robot.name, robot.type, robot.state,
+    robot.name,
+    robot.type,
+    robot.state,
     robot.state === 'configuring' ? '' : robot.hitPoints.toFixed(1),
-    String(robot.shots), String(robot.hits), robot.damageDealt.toFixed(2),
-    robot.damageTaken.toFixed(2), robot.timeAlive.toFixed(1),
+    String(robot.shots),
+    String(robot.hits),
+    robot.damageDealt.toFixed(2),
+    robot.damageTaken.toFixed(2),
+    robot.timeAlive.toFixed(1),
     // Only the final snapshot ranks the robots.
     typeof robot.score === 'number' ? robot.score.toFixed(2) : '',
     typeof robot.rank === 'number' ? String(robot.rank) : '',
@@ -48,8 +53,7 @@ export function UpdateScoreboard(snapshot) {
       cells[1].append(type);
       row.classList.toggle('followed', robot.id === follow);
       scoreBody.append(row);
-      return { id: robot.id, row, swatch, texts: [],
-        shown: [name, type, ...cells.slice(2)] };
+      return { id: robot.id, row, swatch, texts: [], shown: [name, type, ...cells.slice(2)] };
     });
   }
   const winner = snapshot.winner ? snapshot.winner.id : null;
@@ -87,9 +91,15 @@ export function UpdateBanner(snapshot) {
     return;
   }
   const ranked = ScoreOrder(snapshot.robots).filter((robot) => typeof robot.rank === 'number');
-  const headline = !('winner' in snapshot) ? 'Battle over'
-    : snapshot.winner ? `${Isolated(snapshot.winner.name)} wins` : 'A draw';
-  const podium = ranked.slice(0, 3).map((robot) => `${robot.rank}. ${Isolated(robot.name)}`).join(' · ');
+  const headline = !('winner' in snapshot)
+    ? 'Battle over'
+    : snapshot.winner
+      ? `${Isolated(snapshot.winner.name)} wins`
+      : 'A draw';
+  const podium = ranked
+    .slice(0, 3)
+    .map((robot) => `${robot.rank}. ${Isolated(robot.name)}`)
+    .join(' · ');
   const text = `${headline}|${podium}`;
   if (banner.dataset.text !== text) {
     banner.dataset.text = text;

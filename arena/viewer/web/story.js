@@ -81,8 +81,18 @@ function NewStoryRobot(id) {
     }
     story.robots.delete(gone.id);
   }
-  const robot = { id, name: '', colour: [200, 200, 200], armour: 0, points: [],
-    state: undefined, hitPoints: undefined, joined: false, joinedAt: undefined, ended: false };
+  const robot = {
+    id,
+    name: '',
+    colour: [200, 200, 200],
+    armour: 0,
+    points: [],
+    state: undefined,
+    hitPoints: undefined,
+    joined: false,
+    joinedAt: undefined,
+    ended: false,
+  };
   story.robots.set(id, robot);
   return robot;
 }
@@ -105,8 +115,12 @@ export function LoadStory(json) {
     robot.armour = FiniteOr(entry.armour, 0);
     if (Array.isArray(entry.points)) {
       for (const point of entry.points) {
-        if (Array.isArray(point) && Number.isFinite(point[0]) && Number.isFinite(point[1]) &&
-            (robot.points.length === 0 || point[0] >= robot.points[robot.points.length - 1][0])) {
+        if (
+          Array.isArray(point) &&
+          Number.isFinite(point[0]) &&
+          Number.isFinite(point[1]) &&
+          (robot.points.length === 0 || point[0] >= robot.points[robot.points.length - 1][0])
+        ) {
           AddPoint(robot, point[0], point[1]);
         }
       }
@@ -116,16 +130,21 @@ export function LoadStory(json) {
       story.start = Math.min(story.start ?? Infinity, robot.points[0][0]);
     }
   }
-  const events = json.events.filter((event) => event && kKinds.has(event.kind) &&
-    Number.isFinite(event.time) && Number.isInteger(event.robot));
+  const events = json.events.filter(
+    (event) => event && kKinds.has(event.kind) && Number.isFinite(event.time) && Number.isInteger(event.robot),
+  );
   const kept = events.slice(-kStoryEvents);
   story.omitted = Math.max(0, FiniteOr(json.omitted, 0)) + (events.length - kept.length);
   for (const event of kept) {
     AddEvent({
-      time: event.time, kind: event.kind, robot: event.robot, name: ShownName(event.name),
+      time: event.time,
+      kind: event.kind,
+      robot: event.robot,
+      name: ShownName(event.name),
       by: Number.isInteger(event.by) ? event.by : undefined,
       byName: event.byName === undefined ? undefined : String(event.byName),
-      damage: FiniteOr(event.damage, undefined), hitPoints: FiniteOr(event.hitPoints, undefined),
+      damage: FiniteOr(event.damage, undefined),
+      hitPoints: FiniteOr(event.hitPoints, undefined),
     });
     const robot = story.robots.get(event.robot);
     if (robot) {
@@ -141,15 +160,17 @@ export function LoadStory(json) {
   // Joins older than the kept events are lost with them: then every robot listed is taken to
   // have joined, rather than joining again now.
   if (story.omitted > 0) {
-    story.robots.forEach((robot) => { robot.joined = true; });
+    story.robots.forEach((robot) => {
+      robot.joined = true;
+    });
   }
   // /story names no states: these are what its events imply, so that a robot destroyed
   // between the story and the first snapshot of the stream is still told.
   const lastKind = new Map(kept.map((event) => [event.robot, event.kind]));
   story.robots.forEach((robot) => {
     const kind = lastKind.get(robot.id);
-    robot.state = kind === 'destroyed' ? 'destroyed' : kind === 'left' ? 'departed'
-      : robot.joined ? 'alive' : undefined;
+    robot.state =
+      kind === 'destroyed' ? 'destroyed' : kind === 'left' ? 'departed' : robot.joined ? 'alive' : undefined;
   });
   const last = kept.length > 0 ? kept[kept.length - 1].time : -Infinity;
   story.time = FiniteOr(json.time, last);
@@ -165,8 +186,14 @@ function StoryPart(snapshot) {
   return {
     time: snapshot.time,
     events: Array.isArray(snapshot.events) ? snapshot.events : [],
-    robots: snapshot.robots.map((robot) => ({ id: robot.id, name: robot.name, colour: robot.colour,
-      armour: robot.armour, state: robot.state, hitPoints: robot.hitPoints })),
+    robots: snapshot.robots.map((robot) => ({
+      id: robot.id,
+      name: robot.name,
+      colour: robot.colour,
+      armour: robot.armour,
+      state: robot.state,
+      hitPoints: robot.hitPoints,
+    })),
   };
 }
 
@@ -187,12 +214,16 @@ function TellSnapshot(part) {
     if (!event || (event.kind !== 'hit' && event.kind !== 'destroyed') || !Number.isInteger(event.robot)) {
       continue;
     }
-    const by = Number.isInteger(event.by) && (names.has(event.by) || story.robots.has(event.by))
-      ? event.by : undefined;
+    const by = Number.isInteger(event.by) && (names.has(event.by) || story.robots.has(event.by)) ? event.by : undefined;
     AddEvent({
-      time: FiniteOr(event.time, part.time), kind: event.kind, robot: event.robot,
-      name: nameOf(event.robot), by, byName: by === undefined ? undefined : nameOf(by),
-      damage: FiniteOr(event.damage, undefined), hitPoints: FiniteOr(event.hitPoints, undefined),
+      time: FiniteOr(event.time, part.time),
+      kind: event.kind,
+      robot: event.robot,
+      name: nameOf(event.robot),
+      by,
+      byName: by === undefined ? undefined : nameOf(by),
+      damage: FiniteOr(event.damage, undefined),
+      hitPoints: FiniteOr(event.hitPoints, undefined),
     });
     told.add(`${event.kind}:${event.robot}`);
   }
@@ -219,10 +250,15 @@ function TellSnapshot(part) {
       AddEvent({ time: part.time, kind: 'joined', robot: entry.id, name: robot.name });
     }
     if (hitPoints !== robot.hitPoints) {
-      if (consecutive && robot.hitPoints !== undefined && hitPoints < robot.hitPoints &&
-          !told.has(`hit:${entry.id}`)) {
-        AddEvent({ time: part.time, kind: 'hit', robot: entry.id, name: robot.name,
-          damage: robot.hitPoints - hitPoints, hitPoints });
+      if (consecutive && robot.hitPoints !== undefined && hitPoints < robot.hitPoints && !told.has(`hit:${entry.id}`)) {
+        AddEvent({
+          time: part.time,
+          kind: 'hit',
+          robot: entry.id,
+          name: robot.name,
+          damage: robot.hitPoints - hitPoints,
+          hitPoints,
+        });
       }
       robot.hitPoints = hitPoints;
       AddPoint(robot, part.time, hitPoints);

@@ -50,18 +50,42 @@ function Loop() {
 //   feed       entries in the event feed; chart {robots, from, to}; marks {hits, destroyed}
 //   cellColour(r, g, b): the colour a cell sent as r, g, b is drawn in, at full opacity
 window.viewerState = {
-  get mode() { return mode; },
-  get snapshot() { return drawn; },
-  get scale() { return view.scale; },
-  get zoom() { return view.zoom; },
-  get follow() { return follow; },
-  get labels() { return drawnLabels.map((label) => ({ ...label })); },
-  get robots() { return drawnRobots.map((robot) => ({ ...robot })); },
-  get shells() { return drawnShells.map((shell) => ({ ...shell })); },
-  get layers() { return drawnLayers.map((layer) => ({ ...layer })); },
-  get feed() { return feedList.childElementCount; },
-  get chart() { return { ...chartSummary }; },
-  get marks() { return { ...marksSummary }; },
+  get mode() {
+    return mode;
+  },
+  get snapshot() {
+    return drawn;
+  },
+  get scale() {
+    return view.scale;
+  },
+  get zoom() {
+    return view.zoom;
+  },
+  get follow() {
+    return follow;
+  },
+  get labels() {
+    return drawnLabels.map((label) => ({ ...label }));
+  },
+  get robots() {
+    return drawnRobots.map((robot) => ({ ...robot }));
+  },
+  get shells() {
+    return drawnShells.map((shell) => ({ ...shell }));
+  },
+  get layers() {
+    return drawnLayers.map((layer) => ({ ...layer }));
+  },
+  get feed() {
+    return feedList.childElementCount;
+  },
+  get chart() {
+    return { ...chartSummary };
+  },
+  get marks() {
+    return { ...marksSummary };
+  },
   floor: kFloor,
   toCanvas: (x, y) => ToCanvas(x, y),
   cellColour: (r, g, b) => [...kRamp[RampIndex(r, g, b)]],
