@@ -1,17 +1,12 @@
 #include "arena/viewer/recording.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace botarena {
@@ -69,28 +64,15 @@ std::optional<nlohmann::json> CheckedSnapshot(const std::string& path, std::size
     return snapshot;
 }
 
-/// Where the expanded text of a compressed recording goes: $TMPDIR, or /tmp.
-std::string ScratchDirectory() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder && *folder ? folder : "/tmp";
-}
-
-/// An unnamed file for the expanded text of a compressed recording, in `directory`.
-int OpenScratchFile(const std::string& path, const std::string& directory) {
-    int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (descriptor < 0) {
-        // Not every file system has unnamed files: a named one, unlinked at once, does as well.
-        std::string name = directory + "/botarena-replay-XXXXXX";
-        descriptor = ::mkstemp(name.data());
-        if (descriptor >= 0) {
-            ::unlink(name.c_str());
-        }
-    }
-    if (descriptor < 0) {
+/// An unnamed file for the expanded text of a compressed recording, in `folder`.
+std::unique_ptr<RecordingFile> OpenScratchFile(const std::string& path, const std::string& folder) {
+    std::unique_ptr<botpilot::RandomAccessFile> scratch =
+        botpilot::RandomAccessFile::CreateScratch(folder);
+    if (!scratch) {
         throw RecordingError("Cannot expand the recording " + path + ": no temporary file in " +
-                             directory + ": " + std::strerror(errno));
+                             folder + ": " + botpilot::LastFileError());
     }
-    return descriptor;
+    return std::make_unique<RecordingFile>(std::move(scratch), path);
 }
 
 /// The text of a gzip recording, inflated block by block as it is indexed and kept in an unnamed
@@ -209,73 +191,51 @@ class Expander {
 } // namespace
 
 RecordingFile::RecordingFile(const std::string& path) : path(path) {
-    // Without O_NONBLOCK, opening a pipe waits for a writer, for ever.
-    descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        throw RecordingError("Cannot read the recording " + path);
-    }
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(descriptor);
+    switch (botpilot::RandomAccessFile::OpenToRead(path, file)) {
+    case botpilot::RandomAccessFile::Opening::Opened:
+        return;
+    case botpilot::RandomAccessFile::Opening::NotRegular:
         throw RecordingError("Recording " + path + " is not a regular file");
+    case botpilot::RandomAccessFile::Opening::Failed:
+        break;
     }
+    throw RecordingError("Cannot read the recording " + path);
 }
 
-RecordingFile::~RecordingFile() {
-    ::close(descriptor);
-}
+RecordingFile::~RecordingFile() = default;
 
 std::unique_ptr<RecordingFile> RecordingFile::Duplicate() const {
-    const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
-        throw RecordingError("Cannot read the recording " + path + ": " + std::strerror(errno));
+    std::unique_ptr<botpilot::RandomAccessFile> copy = file->Duplicate();
+    if (!copy) {
+        throw RecordingError("Cannot read the recording " + path + ": " +
+                             botpilot::LastFileError());
     }
-    return std::make_unique<RecordingFile>(copy, path);
+    return std::make_unique<RecordingFile>(std::move(copy), path);
 }
 
 void RecordingFile::Write(std::uint64_t offset, const char* from, std::size_t length) {
-    std::size_t put = 0;
-    while (put < length) {
-        const ssize_t wrote =
-            ::pwrite(descriptor, from + put, length - put, static_cast<off_t>(offset + put));
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            throw RecordingError("Cannot expand the recording " + path + ": " +
-                                 std::strerror(errno));
-        }
-        put += static_cast<std::size_t>(wrote);
+    if (!file->WriteAt(offset, from, length)) {
+        throw RecordingError("Cannot expand the recording " + path + ": " +
+                             botpilot::LastFileError());
     }
 }
 
 std::pair<std::uint64_t, std::uint64_t> RecordingFile::Room() const {
-    struct statvfs system {};
-    if (::fstatvfs(descriptor, &system) != 0) {
+    const std::optional<botpilot::FileSystemRoom> room = file->Room();
+    if (!room) {
         throw RecordingError("Cannot tell the room left beside " + path + ": " +
-                             std::strerror(errno));
+                             botpilot::LastFileError());
     }
-    return {static_cast<std::uint64_t>(system.f_bavail) * system.f_frsize,
-            static_cast<std::uint64_t>(system.f_blocks) * system.f_frsize};
+    return {room->free, room->size};
 }
 
 std::size_t RecordingFile::Read(std::uint64_t offset, char* into, std::size_t length) {
-    std::size_t got = 0;
-    while (got < length) {
-        const ssize_t read =
-            ::pread(descriptor, into + got, length - got, static_cast<off_t>(offset + got));
-        if (read < 0 && errno == EINTR) {
-            continue;
-        }
-        if (read < 0) {
-            throw RecordingError("Cannot read the recording " + path + ": " + std::strerror(errno));
-        }
-        if (read == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(read);
+    const std::optional<std::size_t> got = file->ReadAt(offset, into, length);
+    if (!got) {
+        throw RecordingError("Cannot read the recording " + path + ": " +
+                             botpilot::LastFileError());
     }
-    return got;
+    return *got;
 }
 
 bool IsCompressedRecordingPath(const std::string& path) {
@@ -344,9 +304,8 @@ Recording Recording::Load(const std::string& path) {
     unsigned char magic[2] = {0, 0};
     if (file.Read(0, reinterpret_cast<char*>(magic), 2) == 2 && magic[0] == 0x1f &&
         magic[1] == 0x8b) {
-        const std::string directory = ScratchDirectory();
-        recording.expanded =
-            std::make_shared<RecordingFile>(OpenScratchFile(path, directory), path);
+        const std::string directory = botpilot::ScratchFolder();
+        recording.expanded = std::shared_ptr<RecordingFile>(OpenScratchFile(path, directory));
         Expander expander(path, directory, file, *recording.expanded);
         recording.Index(
             [&expander](char* into, std::size_t length) { return expander.Next(into, length); });

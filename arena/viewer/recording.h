@@ -1,6 +1,7 @@
 #pragma once
 
 #include "arena/viewer/battle_story.h"
+#include "platform/random_access_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -61,13 +62,13 @@ class RecordingFile {
     /// Free room on the file's file system, and that file system's size. Throws RecordingError
     /// when the system cannot tell. [Units: bytes]
     std::pair<std::uint64_t, std::uint64_t> Room() const;
-    /// Takes `descriptor` over; `path` names the file in error texts.
-    RecordingFile(int descriptor, std::string path)
-        : path(std::move(path)), descriptor(descriptor) {}
+    /// Takes `file` over; `path` names the recording in error texts.
+    RecordingFile(std::unique_ptr<botpilot::RandomAccessFile> file, std::string path)
+        : path(std::move(path)), file(std::move(file)) {}
 
   private:
     std::string path;
-    int descriptor = -1;
+    std::unique_ptr<botpilot::RandomAccessFile> file;
 };
 
 /// Whether `path` names a recording written compressed (its name ends in ".gz").
