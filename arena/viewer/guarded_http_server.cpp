@@ -1,16 +1,12 @@
 #include "arena/viewer/guarded_http_server.h"
 
 #include "arena/viewer/bounded_thread_pool.h"
+#include "platform/socket_calls.h"
+#include "platform/wait_ready.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace botarena {
 
@@ -30,43 +26,56 @@ Clock::time_point After(Clock::time_point start, double seconds) {
                        std::chrono::duration<double>(std::clamp(seconds, 0.0, 3600.0)));
 }
 
-/// Milliseconds from now to `due`, at least 0 and at most `most`.
-int MillisecondsUntil(Clock::time_point due, int most) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
-    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, most));
+/// The platform's deadline for `due`, at most `mostMilliseconds` from now.
+botpilot::Deadline DeadlineBy(Clock::time_point due, int mostMilliseconds) {
+    const std::chrono::duration<double> left = due - Clock::now();
+    return botpilot::Deadline::After(std::clamp(left.count(), 0.0, mostMilliseconds / 1000.0));
 }
 
-/// Waits up to `milliseconds` for `events` on `socket`; true when they came (or an error,
-/// which the next call then reports).
-bool Poll(int socket, short events, int milliseconds) {
-    pollfd entry{socket, events, 0};
-    for (;;) {
-        const int ready = ::poll(&entry, 1, milliseconds);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        return ready > 0;
+botpilot::SocketHandle HandleOf(socket_t socket) {
+    return static_cast<botpilot::SocketHandle>(socket);
+}
+
+/// An httplib stream's count of bytes read: some, 0 at the peer's end, -1 otherwise.
+ssize_t BytesRead(const botpilot::IoResult& result) {
+    switch (result.status) {
+    case botpilot::IoStatus::Ok:
+        return static_cast<ssize_t>(result.bytes);
+    case botpilot::IoStatus::Closed:
+        return 0;
+    default:
+        return -1;
     }
+}
+
+/// An httplib stream's count of bytes written: some, else -1 (httplib writes on while it gets
+/// 0, so a peer gone is a failure here).
+ssize_t BytesWritten(const botpilot::IoResult& result) {
+    return result.status == botpilot::IoStatus::Ok ? static_cast<ssize_t>(result.bytes) : -1;
 }
 
 /// A short answer written without waiting: it fits in the socket's buffer, and a client that
 /// takes nothing loses it.
-void WriteAnswer(int socket, int status, const char* reason, const std::string& text) {
+void WriteAnswer(socket_t socket, int status, const char* reason, const std::string& text) {
     const std::string body = text + "\n";
     const std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + reason +
                                "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
                                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    ::send(socket, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    botpilot::SendOn(HandleOf(socket), reinterpret_cast<const std::uint8_t*>(answer.data()),
+                     answer.size(), botpilot::Deadline::After(0.0));
 }
 
 /// Ends a connection. What the client sent and nobody read is taken first: closing on unread
 /// bytes resets the connection, which may cost the client the answer just written.
-void CloseConnection(int socket) {
-    ::shutdown(socket, SHUT_WR);
-    char scratch[kReadChunkBytes];
-    for (int i = 0; i < 16 && ::recv(socket, scratch, sizeof scratch, MSG_DONTWAIT) > 0; ++i) {
+void CloseConnection(socket_t socket) {
+    botpilot::ShutdownSending(HandleOf(socket));
+    std::uint8_t scratch[kReadChunkBytes];
+    for (int i = 0; i < 16 && botpilot::ReceiveOn(HandleOf(socket), scratch, sizeof scratch,
+                                                  botpilot::Deadline::After(0.0))
+                                      .status == botpilot::IoStatus::Ok;
+         ++i) {
     }
-    ::close(socket);
+    botpilot::CloseSocket(HandleOf(socket));
 }
 
 bool SameNameIgnoringCase(const std::string& name, const char* expected) {
@@ -88,7 +97,7 @@ class HeadReader {
 
     /// Reads until the head is whole, `until` passes, or `stopped` says so.
     template <typename Stopped>
-    Status ReadUntil(int socket, Clock::time_point until, Stopped stopped) {
+    Status ReadUntil(socket_t socket, Clock::time_point until, Stopped stopped) {
         for (;;) {
             if (end != std::string::npos) {
                 return end <= maxBytes ? Status::Whole : Status::TooLarge;
@@ -102,18 +111,16 @@ class HeadReader {
             if (Clock::now() >= until) {
                 return Status::Partial;
             }
-            if (!Poll(socket, POLLIN, MillisecondsUntil(until, kStopCheckMilliseconds))) {
+            std::uint8_t chunk[kReadChunkBytes];
+            const botpilot::IoResult got = botpilot::ReceiveOn(
+                HandleOf(socket), chunk, sizeof chunk, DeadlineBy(until, kStopCheckMilliseconds));
+            if (got.status == botpilot::IoStatus::TimedOut) {
                 continue;
             }
-            char chunk[kReadChunkBytes];
-            const ssize_t got = ::recv(socket, chunk, sizeof chunk, MSG_DONTWAIT);
-            if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
-                continue;
-            }
-            if (got <= 0) {
+            if (got.status != botpilot::IoStatus::Ok) {
                 return Status::Closed;
             }
-            bytes.append(chunk, static_cast<std::size_t>(got));
+            bytes.append(reinterpret_cast<const char*>(chunk), got.bytes);
             FindEnd();
         }
     }
@@ -145,7 +152,7 @@ class HeadReader {
 /// bounded by the request's deadline.
 class RequestStream final : public httplib::Stream {
   public:
-    RequestStream(int socket, std::string head, Clock::time_point deadline,
+    RequestStream(socket_t socket, std::string head, Clock::time_point deadline,
                   int readTimeoutMilliseconds, int writeTimeoutMilliseconds)
         : socketHandle(socket), head(std::move(head)), deadline(deadline),
           readTimeoutMilliseconds(readTimeoutMilliseconds),
@@ -153,10 +160,13 @@ class RequestStream final : public httplib::Stream {
 
     bool is_readable() const override {
         return headRead < head.size() ||
-               Poll(socketHandle, POLLIN, MillisecondsUntil(deadline, readTimeoutMilliseconds));
+               botpilot::WaitReady(HandleOf(socketHandle), botpilot::WaitFor::Read,
+                                   DeadlineBy(deadline, readTimeoutMilliseconds)) ==
+                   botpilot::WaitResult::Ready;
     }
     bool is_writable() const override {
-        return Poll(socketHandle, POLLOUT, writeTimeoutMilliseconds);
+        return botpilot::WaitReady(HandleOf(socketHandle), botpilot::WaitFor::Write,
+                                   WriteDeadline()) == botpilot::WaitResult::Ready;
     }
     ssize_t read(char* ptr, size_t size) override {
         if (headRead < head.size()) {
@@ -165,40 +175,29 @@ class RequestStream final : public httplib::Stream {
             headRead += take;
             return static_cast<ssize_t>(take);
         }
-        if (!is_readable()) {
-            return -1;
-        }
-        return ::recv(socketHandle, ptr, size, MSG_DONTWAIT);
+        return BytesRead(botpilot::ReceiveOn(HandleOf(socketHandle),
+                                             reinterpret_cast<std::uint8_t*>(ptr), size,
+                                             DeadlineBy(deadline, readTimeoutMilliseconds)));
     }
     ssize_t write(const char* ptr, size_t size) override {
-        if (!is_writable()) {
-            return -1;
-        }
-        return ::send(socketHandle, ptr, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        return BytesWritten(botpilot::SendOn(HandleOf(socketHandle),
+                                             reinterpret_cast<const std::uint8_t*>(ptr), size,
+                                             WriteDeadline()));
     }
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        Address(::getpeername, ip, port);
+        botpilot::EndpointOf(HandleOf(socketHandle), true, ip, port);
     }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        Address(::getsockname, ip, port);
+        botpilot::EndpointOf(HandleOf(socketHandle), false, ip, port);
     }
     socket_t socket() const override { return socketHandle; }
 
   private:
-    template <typename Query> void Address(Query query, std::string& ip, int& port) const {
-        sockaddr_storage address{};
-        socklen_t length = sizeof address;
-        char host[NI_MAXHOST] = "";
-        char service[NI_MAXSERV] = "";
-        if (query(socketHandle, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
-            ::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, service,
-                          sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) == 0) {
-            ip = host;
-            port = std::atoi(service);
-        }
+    botpilot::Deadline WriteDeadline() const {
+        return botpilot::Deadline::After(writeTimeoutMilliseconds / 1000.0);
     }
 
-    int socketHandle;
+    socket_t socketHandle;
     std::string head;
     std::size_t headRead = 0;
     Clock::time_point deadline;

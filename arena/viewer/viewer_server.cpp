@@ -3,6 +3,7 @@
 #include "arena/viewer/bounded_thread_pool.h"
 #include "arena/viewer/guarded_http_server.h"
 #include "arena/viewer/web_assets.h"
+#include "platform/socket_calls.h"
 
 #include <atomic>
 #include <cmath>
@@ -13,7 +14,6 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <thread>
 
 namespace botarena {
@@ -161,8 +161,7 @@ void ViewerServer::Impl::Route() {
     // viewer port and the kernel splits the browsers between the two. Address reuse alone lets a
     // restarted arena take its port at once, and a taken port is refused.
     server.set_socket_options([](socket_t socket) {
-        int yes = 1;
-        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        botpilot::AllowPortReuse(static_cast<botpilot::SocketHandle>(socket));
     });
     // The page may load nothing but its own files, whatever a recording's names hold.
     server.set_default_headers({

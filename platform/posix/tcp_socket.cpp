@@ -1,5 +1,6 @@
 #include "platform/tcp_socket.h"
 
+#include "platform/socket_calls.h"
 #include "platform/wait_ready.h"
 
 #include <arpa/inet.h>
@@ -85,56 +86,12 @@ bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port, const Deadline&
 }
 
 IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const Deadline& deadline) {
-    if (!IsOpen()) {
-        return {IoStatus::Failed, 0};
-    }
-    // The send is tried before any wait: a request is small and the socket's buffer nearly
-    // always has room for it, so polling first would cost a system call per request for nothing.
-    // Only a full buffer (or an interrupted call) waits, for as long as the deadline allows; an
-    // expired deadline still lets a send through that needs no wait, as a poll would.
-    for (;;) {
-        // MSG_NOSIGNAL: a send on a connection the peer has closed must fail with EPIPE rather
-        // than kill the process with SIGPIPE.
-        const ssize_t sent = send(DescriptorOf(handle), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0) {
-            return {IoStatus::Ok, static_cast<std::size_t>(sent)};
-        }
-        if (sent < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (const std::optional<IoResult> notReady =
-                    WaitToTransfer(handle, WaitFor::Write, deadline)) {
-                return *notReady;
-            }
-            continue;
-        }
-        if (sent < 0 && (errno == EPIPE || errno == ECONNRESET)) {
-            return {IoStatus::Closed, 0};
-        }
-        return {IoStatus::Failed, 0};
-    }
+    return IsOpen() ? SendOn(handle, data, size, deadline) : IoResult{IoStatus::Failed, 0};
 }
 
 IoResult TcpSocket::ReceiveSome(std::uint8_t* data, std::size_t capacity,
                                 const Deadline& deadline) {
-    if (!IsOpen()) {
-        return {IoStatus::Failed, 0};
-    }
-    for (;;) {
-        if (const std::optional<IoResult> notReady =
-                WaitToTransfer(handle, WaitFor::Read, deadline)) {
-            return *notReady;
-        }
-        const ssize_t received = recv(DescriptorOf(handle), data, capacity, MSG_DONTWAIT);
-        if (received > 0) {
-            return {IoStatus::Ok, static_cast<std::size_t>(received)};
-        }
-        if (received == 0) {
-            return {IoStatus::Closed, 0};
-        }
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-            continue;
-        }
-        return {errno == ECONNRESET ? IoStatus::Closed : IoStatus::Failed, 0};
-    }
+    return IsOpen() ? ReceiveOn(handle, data, capacity, deadline) : IoResult{IoStatus::Failed, 0};
 }
 
 void TcpSocket::Close() {

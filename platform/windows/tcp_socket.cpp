@@ -1,5 +1,6 @@
 #include "platform/tcp_socket.h"
 
+#include "platform/socket_calls.h"
 #include "platform/wait_ready.h"
 
 #include <winsock2.h>
@@ -11,17 +12,6 @@ namespace {
 
 SOCKET NativeOf(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
-}
-
-/// The peer is gone: reset, aborted, or this side already shut down.
-bool PeerGone(int error) {
-    return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN ||
-           error == WSAENETRESET;
-}
-
-/// A call on a non-blocking socket that has to wait for the socket to be ready.
-bool MustWait(int error) {
-    return error == WSAEWOULDBLOCK || error == WSAEINTR;
 }
 
 } // namespace
@@ -96,52 +86,12 @@ bool TcpSocket::Connect(Ipv4Address address, std::uint16_t port, const Deadline&
 }
 
 IoResult TcpSocket::SendSome(const std::uint8_t* data, std::size_t size, const Deadline& deadline) {
-    if (!IsOpen()) {
-        return {IoStatus::Failed, 0};
-    }
-    // As elsewhere, the send is tried before any wait, since the buffer nearly always has room.
-    const int chunk = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-    for (;;) {
-        const int sent = send(NativeOf(handle), reinterpret_cast<const char*>(data), chunk, 0);
-        if (sent > 0) {
-            return {IoStatus::Ok, static_cast<std::size_t>(sent)};
-        }
-        const int error = sent < 0 ? WSAGetLastError() : 0;
-        if (sent < 0 && MustWait(error)) {
-            if (const std::optional<IoResult> notReady =
-                    WaitToTransfer(handle, WaitFor::Write, deadline)) {
-                return *notReady;
-            }
-            continue;
-        }
-        return {PeerGone(error) ? IoStatus::Closed : IoStatus::Failed, 0};
-    }
+    return IsOpen() ? SendOn(handle, data, size, deadline) : IoResult{IoStatus::Failed, 0};
 }
 
 IoResult TcpSocket::ReceiveSome(std::uint8_t* data, std::size_t capacity,
                                 const Deadline& deadline) {
-    if (!IsOpen()) {
-        return {IoStatus::Failed, 0};
-    }
-    const int chunk = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(capacity);
-    for (;;) {
-        if (const std::optional<IoResult> notReady =
-                WaitToTransfer(handle, WaitFor::Read, deadline)) {
-            return *notReady;
-        }
-        const int received = recv(NativeOf(handle), reinterpret_cast<char*>(data), chunk, 0);
-        if (received > 0) {
-            return {IoStatus::Ok, static_cast<std::size_t>(received)};
-        }
-        if (received == 0) {
-            return {IoStatus::Closed, 0};
-        }
-        const int error = WSAGetLastError();
-        if (MustWait(error)) {
-            continue;
-        }
-        return {PeerGone(error) ? IoStatus::Closed : IoStatus::Failed, 0};
-    }
+    return IsOpen() ? ReceiveOn(handle, data, capacity, deadline) : IoResult{IoStatus::Failed, 0};
 }
 
 void TcpSocket::Close() {
