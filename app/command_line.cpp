@@ -68,7 +68,8 @@ bool CommandLineNeedsUsage(int argc, const char* const argv[]) {
 }
 
 void WriteUsage(std::ostream& out) {
-    out << "Usage: botpilot [/s HOST] [/p PORT] [/d 1] [/r HZ] [/t 1]\n"
+    out << "botpilot " BOTPILOT_VERSION "\n"
+           "Usage: botpilot [/s HOST] [/p PORT] [/d 1] [/r HZ] [/t 1]\n"
            "  /s HOST  server host, a dotted IPv4 address or a host name (default localhost)\n"
            "  /p PORT  server port; the drawing connection uses the next one (default 9386)\n"
            "  /d 1     draw the danger map on the server's drawing port (default off)\n"
@@ -76,7 +77,8 @@ void WriteUsage(std::ostream& out) {
            "           answers (default 0)\n"
            "  /t 1     run the built-in self-test instead of connecting (default off)\n"
            "Options come in pairs. During a run, d toggles the drawing and any other key\n"
-           "ends the run. scripts/battle builds and starts a local arena and runs the client.\n";
+           "ends the run. scripts/battle builds and starts a local arena and runs the client.\n"
+           "To report a fault, see \"Reporting a fault\" in the README.\n";
 }
 
 } // namespace botpilot

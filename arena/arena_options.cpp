@@ -96,6 +96,8 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
     std::string http = "8080";
 
     CLI::App app("botarena: a robot-battle simulation server", "botarena");
+    app.set_version_flag("--version", "botarena " BOTARENA_VERSION, "Print the version and end");
+    app.footer("To report a fault, see \"Reporting a fault\" in the README.");
     app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
     app.add_option("--port", options.port,
                    "Port for robot connections; drawing uses the next one; 0 picks a free pair")
