@@ -109,7 +109,7 @@ def Frame(chart_id, title, width, height):
 def SprtChart(chart_id, test):
     """The course of the log-likelihood ratio, game by game, between its two bounds."""
     width, height = 760, 240
-    left, right, top, bottom = 48, 12, 16, 30
+    left, right, top, bottom = 70, 12, 16, 30
     course = [0.0] + test["course"]
     high = max(course + [test["upper"]]) + 0.2
     low = min(course + [test["lower"]]) - 0.2
@@ -152,7 +152,7 @@ def DifferenceChart(chart_id, title, rows):
     rows: [(name, mean or None, low or None, high or None, kind, text)], kind one of better,
     worse, noise.
     """
-    row_h, left, right, label_w = 22, 130, 170, 0
+    row_h, left, right = 22, 130, 170
     width, height = 760, 16 + row_h * len(rows)
     middle, half = (left + width - right) / 2, (width - right - left) / 2 - 6
     parts = Frame(chart_id, title, width, height)
@@ -160,7 +160,7 @@ def DifferenceChart(chart_id, title, rows):
     for i, (name, mean, low, high, kind, text) in enumerate(rows):
         y = 12 + row_h * i + row_h / 2
         parts.append(
-            f'<text class="legend" x="{4 + label_w}" y="{y + 4:.1f}">{html.escape(name)}</text>'
+            f'<text class="legend" x="4" y="{y + 4:.1f}">{html.escape(name)}</text>'
             f'<text class="tick" x="{width - 4}" y="{y + 4:.1f}" text-anchor="end">'
             f"{html.escape(text)}</text>"
         )

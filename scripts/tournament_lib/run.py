@@ -190,7 +190,7 @@ class Tournament:
         behind = sum(c["totals"]["behind"] for c in results["clients"])
         if behind:
             print(
-                f"\nwarning: in {behind} battles the client ran below {RATE_HELD:.0%} of "
+                f"\nwarning: in {behind} battle{'s' if behind > 1 else ''} the client ran below {RATE_HELD:.0%} of "
                 f"--rate {self.settings['rate']}: the machine carried too many at once "
                 f"(--jobs {self.options.jobs}); fewer would keep their pace",
                 file=sys.stderr,
