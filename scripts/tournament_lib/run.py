@@ -189,9 +189,10 @@ class Tournament:
     def Warn(self, results):
         behind = sum(c["totals"]["behind"] for c in results["clients"])
         if behind:
+            battles = f"{behind} battle{'s' if behind > 1 else ''}"
             print(
-                f"\nwarning: in {behind} battle{'s' if behind > 1 else ''} the client ran below {RATE_HELD:.0%} of "
-                f"--rate {self.settings['rate']}: the machine carried too many at once "
+                f"\nwarning: in {battles} the client ran below {RATE_HELD:.0%} of --rate "
+                f"{self.settings['rate']}: the machine carried too many at once "
                 f"(--jobs {self.options.jobs}); fewer would keep their pace",
                 file=sys.stderr,
             )
