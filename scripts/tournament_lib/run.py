@@ -12,6 +12,7 @@ from child_processes import Fatal, Processes
 from tournament_lib import merge, sprt, storage
 from tournament_lib.battle import RATE_HELD, BattleBase, Number, RunBattle
 from tournament_lib.figures import Pairs
+from tournament_lib.leftovers import EndLeftovers
 from tournament_lib.options import (
     DEFAULT_ARENA,
     DEFAULT_CLIENT,
@@ -78,6 +79,8 @@ def main(argv):
             options, stored = ResumedOptions(options, argv)
         EnsureBuilt(options)
         lock = storage.MakeOutputFolder(options.out)  # held until the script ends  # noqa: F841
+        if EndLeftovers(options.out):
+            print("ended the battles a killed tournament had left running there", flush=True)
         settings = Settings(options)
         if options.resume:
             storage.CheckResumable(
