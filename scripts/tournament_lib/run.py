@@ -75,18 +75,20 @@ def main(argv):
     signal.signal(signal.SIGTERM, Interrupt)
     signal.signal(signal.SIGINT, Interrupt)  # even where a shell started it with SIGINT ignored
     try:
+        settings = None
         if options.resume:
+            # Refused before anything is built or started.
             options, stored = ResumedOptions(options, argv)
+            settings = Settings(options)
+            storage.CheckResumable(
+                stored or storage.ReadSettings(options.out), settings, options.out
+            )
         EnsureBuilt(options)
         lock = storage.MakeOutputFolder(options.out)  # held until the script ends  # noqa: F841
         if EndLeftovers(options.out):
             print("ended the battles a killed tournament had left running there", flush=True)
-        settings = Settings(options)
-        if options.resume:
-            storage.CheckResumable(
-                stored or storage.ReadSettings(options.out), settings, options.out
-            )
-        else:
+        if settings is None:
+            settings = Settings(options)
             storage.StartFresh(options.out, settings, argv)
         return Tournament(options, settings, processes).Run()
     except KeyboardInterrupt:

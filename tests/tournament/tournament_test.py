@@ -282,7 +282,9 @@ def StillRunning(folder):
 
 Check(not StillRunning(stopped), f"left running after the stop: {StillRunning(stopped)}")
 refused = subprocess.run(
-    [sys.executable, tournament, "--resume", stopped, "--seeds", "4"],
+    tournament_args[:2]
+    + ["--resume", stopped, "--seeds", "4", "--duration", "3", "--jobs", "1"]
+    + ["--arena", botarena, "--client", botpilot],
     capture_output=True,
     text=True,
     timeout=30,
