@@ -146,7 +146,9 @@ def Fight(settings, processes, client, args, paths, record, trace):
             ArenaDidNotStart(arena, args, paths, line, record)
             return
         cycles = CycleCount(trace)
-        client_process = StartClient(processes, client, match.group(1), settings["rate"], trace)
+        client_process = StartClient(
+            processes, client, match.group(1), settings["rate"], cycles.path
+        )
         drains.append(StartDrain(client_process.stdout, paths["clientLog"], limit=CLIENT_LOG_BYTES))
         # The arena ends by itself: at most one robot left, or the duration reached.
         try:
@@ -191,7 +193,7 @@ def StartClient(processes, client, port, rate, trace):
             stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE,
             stderr=subprocess.STDOUT,
-            env=dict(os.environ, BOTPILOT_TRACE=trace),
+            env=dict(os.environ, BOTPILOT_TRACE=trace) if trace else None,
         )
     except OSError as error:
         raise Fatal(f"cannot start the client {shlex.join(client['args'])}: {error}")

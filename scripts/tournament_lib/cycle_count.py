@@ -16,12 +16,16 @@ CYCLE_TIME = re.compile(rb'^\{"t":([0-9.eE+-]+)')
 class CycleCount:
     def __init__(self, path):
         self.path = path
-        if os.path.lexists(path):
-            os.remove(path)  # a pipe left by a run that was killed
-        os.mkfifo(path)
         self.cycles = 0
         self.first = self.last = None
         self.thread = threading.Thread(target=self._Read, daemon=True)
+        try:
+            if os.path.lexists(path):
+                os.remove(path)  # a pipe left by a run that was killed
+            os.mkfifo(path)
+        except OSError:
+            self.path = None  # a file system without named pipes: the rate stays unknown
+            return
         self.thread.start()
 
     def _Read(self):
@@ -46,6 +50,8 @@ class CycleCount:
 
     def Close(self):
         """Ends the count once the client has ended; returns the cycles a second, or None."""
+        if self.path is None:
+            return None
         if self.thread.is_alive():
             try:
                 os.close(os.open(self.path, os.O_WRONLY | os.O_NONBLOCK))
