@@ -73,8 +73,8 @@ def TestPairs(pairs, parameters):
 def Describe(test):
     """One line: the verdict, the ratio and its bounds."""
     verdict = {
-        "H1": f"H1 accepted (at least {test['elo1']:g} Elo better)",
-        "H0": f"H0 accepted (not {test['elo1']:g} Elo better; {test['elo0']:g} or less)",
+        "H1": f"H1 accepted (the second client is {test['elo1']:g} Elo better or more)",
+        "H0": f"H0 accepted (the second client is not {test['elo1']:g} Elo better)",
         "undecided": "undecided",
     }[test["verdict"]]
     return (
