@@ -1,4 +1,5 @@
-"""scripts/tournament end to end: two seeded 5 s battles, two at once, then its results checked.
+"""scripts/tournament end to end: two seeded 5 s battles, two at once, then its results checked;
+misbehaving clients; a tournament stopped and resumed.
 
     python3 tournament_test.py TOURNAMENT BOTARENA BOTPILOT OUTPUT_DIRECTORY
 
@@ -245,6 +246,67 @@ Check(
     and "another tournament (process 12345) is writing into it" in shared.stderr,
     f"a shared output folder: {shared.returncode} {shared.stderr!r}",
 )
+
+# A tournament stopped after its first battle (SIGTERM, as a job runner stops one) and resumed
+# ends with every seed once, leaving nothing running in between; resuming with other settings
+# is refused.
+stopped = os.path.join(out, "stopped")
+tournament_args = [sys.executable, tournament, "--seeds", "3", "--duration", "3", "--jobs", "1"]
+first = subprocess.Popen(
+    tournament_args + ["--arena", botarena, "--client", botpilot, "--out", stopped],
+    stdin=subprocess.DEVNULL,
+    stdout=subprocess.PIPE,
+    stderr=subprocess.PIPE,
+    text=True,
+)
+for line in first.stdout:
+    if " seed 1: " in line:
+        first.terminate()
+        break
+first.communicate(timeout=30)
+Check(first.returncode == 130, f"a stopped tournament ended {first.returncode}")
+
+
+def StillRunning(folder):
+    """Processes whose command line names the folder: an arena writes its summary there."""
+    running = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as file:
+                if folder.encode() in file.read():
+                    running.append(pid)
+        except OSError:
+            pass
+    return running
+
+
+Check(not StillRunning(stopped), f"left running after the stop: {StillRunning(stopped)}")
+refused = subprocess.run(
+    tournament_args[:2]
+    + ["--resume", stopped, "--seeds", "4", "--duration", "3", "--jobs", "1"]
+    + ["--arena", botarena, "--client", botpilot],
+    capture_output=True,
+    text=True,
+    timeout=30,
+)
+Check(
+    refused.returncode == 2 and "seeds: [1, 2, 3] then, [1, 2, 3, 4] now" in refused.stderr,
+    f"a resume with other settings: {refused.returncode} {refused.stderr!r}",
+)
+resumed = subprocess.run(
+    [sys.executable, tournament, "--resume", stopped],
+    stdin=subprocess.DEVNULL,
+    capture_output=True,
+    text=True,
+    timeout=60,
+)
+Check(
+    resumed.returncode == 0 and "(1 kept from before)" in resumed.stdout,
+    f"the resumed tournament: {resumed.returncode} {resumed.stdout[:300]!r}",
+)
+with open(os.path.join(stopped, "results.json")) as file:
+    seeds = [b["seed"] for b in json.load(file)["clients"][0]["battles"]]
+Check(seeds == [1, 2, 3], f"the resumed tournament's seeds: {seeds}")
 
 for failure in failures:
     print("FAILED:", failure)
