@@ -264,8 +264,12 @@ def Problem(options):
         return "--gauntlet and --opponent exclude each other: a gauntlet names the opponents"
     if options.sprt and len(options.client) != 2:
         return "--sprt needs two --client options: it tests the second against the first"
-    if options.sprt and not (0 < options.alpha < 1 and 0 < options.beta < 1):
-        return "--alpha and --beta must be between 0 and 1"
+    if options.sprt and not (
+        0 < options.alpha < 1 and 0 < options.beta < 1 and options.alpha + options.beta < 1
+    ):
+        return "--alpha and --beta must be between 0 and 1, and less than 1 together"
+    if options.sprt and not all(map(math.isfinite, (options.elo0, options.elo1))):
+        return "--elo0 and --elo1 must be numbers of Elo points"
     if options.sprt and not options.elo1 > options.elo0:
         return f"--elo1 ({options.elo1:g}) must be above --elo0 ({options.elo0:g})"
     return None

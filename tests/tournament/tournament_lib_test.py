@@ -48,6 +48,21 @@ class SprtTest(unittest.TestCase):
                 self.assertAlmostEqual(test["llr"], llr, places=3)
                 self.assertEqual(len(test["course"]), len(games))
 
+    def test_refuses_parameters_that_make_no_test(self):
+        two = ["--client", "a", "--client", "b", "--sprt"]
+        cases = [
+            ["--alpha", "0"],
+            ["--beta", "1"],
+            ["--alpha", "0.6", "--beta", "0.5"],  # the bounds would cross
+            ["--elo1", "inf"],
+            ["--elo0", "nan"],
+            ["--elo0", "50", "--elo1", "50"],
+        ]
+        for arguments in cases:
+            with self.subTest(arguments=arguments):
+                with contextlib.redirect_stderr(io.StringIO()), self.assertRaises(SystemExit):
+                    options.ParseArguments(two + arguments)
+
     def test_a_game_is_won_by_the_better_placement_and_counted_when_both_finished(self):
         def Battle(seed, placement, finished):
             return {"seed": seed, "placement": placement, "finishedAt": finished}
