@@ -220,7 +220,8 @@ std::shared_ptr<const std::string> BattleStory::Text() const {
     std::unique_lock<std::mutex> lock(mutex);
     // Building the text of a long battle takes milliseconds, part of them under the lock the
     // arena's loop needs too: however often it is asked for, it is built at most four times a
-    // second, so that a page opened during a battle misses at most that much of it.
+    // second. A page opened during a battle takes what the text lacks from the entries of the
+    // snapshots that follow.
     const auto now = std::chrono::steady_clock::now();
     if (text && (!changed || now - builtAt < std::chrono::milliseconds(250))) {
         return text;

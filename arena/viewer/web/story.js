@@ -12,6 +12,8 @@ import { dirty, mode } from './page_state.js';
 import { FiniteOr } from './snapshot_input.js';
 
 const kStoryTimeoutMilliseconds = 5000;
+// A stream that keeps skipping snapshots (a slow link) must not fetch the whole story at each.
+const kStoryRefetchMilliseconds = 5000;
 const kStoryEvents = 2000;
 const kPointsPerRobot = 1500;
 const kStoryRobots = 512;
@@ -30,6 +32,8 @@ let storyLoading = false;
 let storyServed = true; // until /story answers 404
 let storyLoaded = false; // from /story, at least once
 let queued = []; // snapshots' entries that came while /story was on its way
+let fetchedAt = -Infinity; // performance.now() of the last /story asked for
+let lacking = false; // entries of skipped snapshots are missing until /story is fetched again
 
 function Touch() {
   dirty.chart = dirty.marks = dirty.feed = true;
@@ -223,18 +227,23 @@ function Fate(part) {
   return mode === 'live' && storyServed ? 'reload' : 'append';
 }
 
-/// Appends what follows on from the story; at a gap, asks /story again and keeps the rest.
+/// Appends what follows on from the story. At a gap it asks /story again and keeps the rest
+/// for it, or when it asked only a moment ago, appends on and asks again later.
 function TakeParts(parts) {
   for (let i = 0; i < parts.length; ++i) {
     const fate = Fate(parts[i]);
-    if (fate === 'reload') {
+    if (fate === 'reload' && performance.now() - fetchedAt >= kStoryRefetchMilliseconds) {
       queued = parts.slice(i);
       LoadServerStory();
       return;
     }
-    if (fate === 'append') {
+    lacking ||= fate === 'reload';
+    if (fate !== 'pass') {
       Append(parts[i]);
     }
+  }
+  if (lacking && performance.now() - fetchedAt >= kStoryRefetchMilliseconds) {
+    LoadServerStory();
   }
 }
 
@@ -244,6 +253,8 @@ export function LoadServerStory() {
     return;
   }
   storyLoading = true;
+  fetchedAt = performance.now();
+  lacking = false;
   const abort = new AbortController();
   const timer = setTimeout(() => abort.abort(), kStoryTimeoutMilliseconds);
   fetch('story', { cache: 'no-store', signal: abort.signal })
