@@ -26,6 +26,12 @@ double Thousandth(double value) {
     return std::round(value * 1e3) / 1e3;
 }
 
+/// The text at `key`, or "" when there is none.
+std::string TextIn(const nlohmann::json& object, const char* key) {
+    const auto found = object.find(key);
+    return found != object.end() && found->is_string() ? found->get<std::string>() : "";
+}
+
 bool IsFinite(const nlohmann::json& value) {
     return value.is_number() && std::isfinite(value.get<double>());
 }
@@ -42,16 +48,16 @@ std::optional<nlohmann::json> CheckedEvent(const nlohmann::json& entry) {
     static const std::set<std::string> kinds = {"joined", "left", "hit", "destroyed"};
     if (!entry.is_object() || !IsFinite(entry.value("time", nlohmann::json())) ||
         !entry.value("robot", nlohmann::json()).is_number_integer() ||
-        !kinds.count(entry.value("kind", std::string()))) {
+        !kinds.count(TextIn(entry, "kind"))) {
         return std::nullopt;
     }
     nlohmann::json event = {{"time", entry.at("time")},
                             {"kind", entry.at("kind")},
                             {"robot", entry.at("robot")},
-                            {"name", StoryName(entry.value("name", std::string()))}};
+                            {"name", StoryName(TextIn(entry, "name"))}};
     if (entry.value("by", nlohmann::json()).is_number_integer()) {
         event["by"] = entry.at("by");
-        event["byName"] = StoryName(entry.value("byName", std::string()));
+        event["byName"] = StoryName(TextIn(entry, "byName"));
     }
     for (const char* figure : {"damage", "hitPoints"}) {
         if (IsFinite(entry.value(figure, nlohmann::json()))) {
@@ -183,7 +189,7 @@ void BattleStory::Take(double at, const nlohmann::json& entries) {
             continue;
         }
         Robot& robot = robots[id];
-        robot.name = StoryName(entry.value("name", std::string()));
+        robot.name = StoryName(TextIn(entry, "name"));
         const nlohmann::json colour = entry.value("colour", nlohmann::json());
         if (colour.is_array() && colour.size() == 3 &&
             std::all_of(colour.begin(), colour.end(), IsFinite)) {
