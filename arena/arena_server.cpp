@@ -508,12 +508,12 @@ void ArenaServer::PublishSnapshot(const std::string& over) {
         nextSnapshotTime += kSnapshotSeconds;
     }
     nlohmann::json snapshot = SnapshotJson(battle, board, pendingEvents);
+    // Told once, here: the recording and the page take the story's new entries from the
+    // snapshot, and /story serves it whole.
+    snapshot["story"] = story.Tell(StoryStepOf(battle, pendingEvents));
     pendingEvents.clear();
     if (!over.empty()) {
         snapshot["over"] = over;
-    }
-    if (viewer) {
-        story.Add(snapshot);
     }
     // Names are whatever bytes the clients sent; the viewer needs UTF-8.
     std::string text = snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

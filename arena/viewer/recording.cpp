@@ -1,5 +1,7 @@
 #include "arena/viewer/recording.h"
 
+#include "arena/viewer/recorded_story.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -357,7 +359,7 @@ void Recording::Index(const std::function<std::size_t(char*, std::size_t)>& next
                                      " goes back in time to " + std::to_string(*time) + " s");
             } else {
                 recording.frames.push_back({lineStart, length, *time});
-                recording.story->Add(*snapshot);
+                TellRecordedSnapshot(*recording.story, *snapshot);
             }
         }
         line.clear();

@@ -36,8 +36,9 @@ constexpr std::size_t kMaxEventsPerSnapshot = 256;
 ///            and score (over every round) and the winner {id, name}, or null for a draw.
 /// Angles are absolute radians, positions field units, speeds field units per second. Values
 /// are rounded to what a picture or a table can show, which keeps the text short.
-/// Recordings written before a field was added lack it: readers treat every field after `shells`
-/// as optional.
+/// The arena adds `story`, the entries BattleStory::Tell gave for this snapshot, and `over` in the
+/// final one. Recordings written before a field was added lack it: readers treat every field
+/// after `shells` as optional.
 nlohmann::json SnapshotJson(const Battle& battle, const DrawingBoard& board,
                             const std::vector<TimedBattleEvent>& events = {});
 

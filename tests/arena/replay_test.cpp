@@ -2,6 +2,7 @@
 #include "arena/viewer/viewer_server.h"
 #include "link/connection.h"
 #include "tests/arena/arena_process.h"
+#include "tests/arena/arena_under_test.h"
 
 #include <cstdio>
 #include <fstream>
@@ -150,6 +151,47 @@ TEST(ReplayTest, RecordedBattleReplaysToTheSameFinalScoreboard) {
     std::remove(recordingPath.c_str());
     std::remove(summaryPath.c_str());
     std::remove((base + "_log.txt").c_str());
+}
+
+/// The story is told once, live; a replay is told it again from the recording, and a recording
+/// made before snapshots carried the story is told it from its robots and events: each must
+/// tell what the battle told.
+TEST(ReplayTest, TellsTheStoryTheBattleToldLive) {
+    const std::string base = ::testing::TempDir() + "replay_story_" + std::to_string(getpid());
+    ArenaOptions options;
+    options.bots = 4;
+    options.seed = 8;
+    options.duration = 2.0;
+    options.httpPort = 0;
+    options.recordPath = base + ".jsonl";
+    std::string live;
+    {
+        testing::ArenaUnderTest arena(options);
+        ASSERT_TRUE(arena.WaitForEnd(30.0));
+        httplib::Client client("127.0.0.1", arena.HttpPort());
+        const httplib::Result told = client.Get("/story");
+        ASSERT_TRUE(told);
+        live = told->body;
+    }
+    const nlohmann::json story = nlohmann::json::parse(live);
+    ASSERT_EQ(story.at("robots").size(), 4u);
+    ASSERT_GE(story.at("events").size(), 4u); // the joins at least
+    // The same battle as recorded before snapshots carried their story's entries.
+    const std::string unstoried = base + "_unstoried.jsonl";
+    {
+        std::ifstream recorded(options.recordPath);
+        std::ofstream older(unstoried);
+        for (std::string line; std::getline(recorded, line);) {
+            nlohmann::json snapshot = nlohmann::json::parse(line);
+            ASSERT_EQ(snapshot.erase("story"), 1u) << line;
+            older << snapshot.dump() << '\n';
+        }
+    }
+    for (const std::string& path : {options.recordPath, unstoried}) {
+        EXPECT_EQ(*Recording::Load(path).Story().Text(), live) << path;
+    }
+    std::remove(options.recordPath.c_str());
+    std::remove(unstoried.c_str());
 }
 
 /// The text of a file; "" when there is none.

@@ -417,11 +417,15 @@ describe('live battle', () => {
       15,
       'cell pixels',
     );
-    // The story so far: both robots joined, and both have a line on the hit-point chart.
+    // The story so far: both robots joined, once each where /story and the stream meet, and
+    // both have a line on the hit-point chart.
     await Eventually(
       async () => {
-        const { feed, chart } = await page.evaluate(() => ({ feed: viewerState.feed, chart: viewerState.chart }));
-        return feed >= 2 && chart.robots === 2 ? null : `${feed} events listed, ${chart.robots} robots charted`;
+        const { joins, chart } = await page.evaluate(() => ({
+          joins: document.querySelectorAll('#feed li.joined').length,
+          chart: viewerState.chart,
+        }));
+        return joins === 2 && chart.robots === 2 ? null : `${joins} joins listed, ${chart.robots} robots charted`;
       },
       10,
       'the event feed and the chart',

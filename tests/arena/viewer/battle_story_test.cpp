@@ -1,4 +1,5 @@
 #include "arena/viewer/battle_story.h"
+#include "arena/viewer/recorded_story.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -71,14 +72,14 @@ TEST(BattleStoryTest, TellsJoinsHitsDestructionsAndDeparturesFromSnapshots) {
     for (const Row& row : rows) {
         BattleStory story;
         for (const nlohmann::json& snapshot : row.snapshots) {
-            story.Add(snapshot);
+            TellRecordedSnapshot(story, snapshot);
         }
         EXPECT_EQ(Told(story), row.told) << row.what;
     }
     // Regression: a robot's line began at 0 hit points while its client was still declaring it.
     BattleStory story;
     for (const nlohmann::json& snapshot : rows[0].snapshots) {
-        story.Add(snapshot);
+        TellRecordedSnapshot(story, snapshot);
     }
     const nlohmann::json robots = nlohmann::json::parse(*story.Text()).at("robots");
     ASSERT_EQ(robots.size(), 2u); // R3 never came onto the field
@@ -93,13 +94,14 @@ TEST(BattleStoryTest, StaysBoundedAndKeepsTheWholeSpanOfEachLine) {
     for (int id = 1; id <= robots; ++id) {
         crowd.push_back(Robot(id, "alive", 50));
     }
-    story.Add({{"time", 0.0}, {"robots", crowd}});
+    TellRecordedSnapshot(story, {{"time", 0.0}, {"robots", crowd}});
     const int snapshots = 12'000;
     for (int i = 1; i < snapshots; ++i) {
         // Hit points that change at every snapshot, and a hit told at each.
-        story.Add({{"time", i * 0.05},
-                   {"events", {{{"time", i * 0.05}, {"kind", "hit"}, {"robot", 1}, {"by", 1}}}},
-                   {"robots", {Robot(1, "alive", i % 2 == 0 ? 50.0 : 49.0)}}});
+        TellRecordedSnapshot(
+            story, {{"time", i * 0.05},
+                    {"events", {{{"time", i * 0.05}, {"kind", "hit"}, {"robot", 1}, {"by", 1}}}},
+                    {"robots", {Robot(1, "alive", i % 2 == 0 ? 50.0 : 49.0)}}});
     }
     const nlohmann::json told = nlohmann::json::parse(*story.Text());
     EXPECT_EQ(told.at("events").size(), kMaxStoryEvents);
@@ -134,8 +136,8 @@ TEST(BattleStoryTest, NamesBeyondWhatAClientDeclaresAreCutAtACharacter) {
         for (int i = 0; i < 1000; ++i) {
             hits.push_back({{"time", 0.05}, {"kind", "hit"}, {"robot", 1}, {"by", 1}});
         }
-        story.Add({{"time", 0.0}, {"robots", {named}}});
-        story.Add({{"time", 0.05}, {"events", hits}, {"robots", {named}}});
+        TellRecordedSnapshot(story, {{"time", 0.0}, {"robots", {named}}});
+        TellRecordedSnapshot(story, {{"time", 0.05}, {"events", hits}, {"robots", {named}}});
         const std::shared_ptr<const std::string> text = story.Text();
         EXPECT_LT(text->size(), 1u << 20) << row.name.size();
         const nlohmann::json told = nlohmann::json::parse(*text);
