@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
+#include <utility>
 
 namespace botarena {
 
@@ -89,13 +91,31 @@ std::optional<HttpPortChoice> ParseHttpPort(const std::string& text) {
     return HttpPortChoice{false, port};
 }
 
-ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
+namespace {
+
+/// A command line the arena refuses; what() is the whole message to print.
+class Refusal : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// The command line's values as read, before they are checked and turned into ArenaOptions.
+struct CommandLine {
+    /// Where the values that need no more than the parser's own checks go as they are.
     ArenaOptions options;
+    std::vector<std::string> opponentLists;
     std::string field = "30x20";
     std::uint32_t seed = 0;
+    /// Tells whether --seed was given.
+    CLI::Option* seedOption = nullptr;
     std::string http = "8080";
+};
 
-    CLI::App app("botarena: a robot-battle simulation server", "botarena");
+/// Declares every option: bound to its value in `line`, with its help text and the checks the
+/// parser makes of that value as it reads it (which the help names: plain decimals, ranges,
+/// the options a replay excludes). `line` must outlive the parsing.
+void Declare(CLI::App& app, CommandLine& line) {
+    ArenaOptions& options = line.options;
     app.set_version_flag("--version", "botarena " BOTARENA_VERSION, "Print the version and end");
     app.footer("To report a fault, see \"Reporting a fault\" in the README.");
     app.add_option("--bind", options.bind, "Address to listen on")->capture_default_str();
@@ -108,15 +128,14 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         ->check(PlainDecimal(false))
         ->check(CLI::Range(0, kMaxBots))
         ->capture_default_str();
-    std::vector<std::string> opponentNames;
-    app.add_option("--opponent", opponentNames,
+    app.add_option("--opponent", line.opponentLists,
                    "Kinds of the built-in opponents, taken in turn: " + OpponentKindList() +
                        "; repeatable or a comma list [default: hunter,sniper]")
         ->allow_extra_args(false);
-    CLI::Option* seedOption =
-        app.add_option("--seed", seed, "Seed for spawn points and the opponents' choices")
+    line.seedOption =
+        app.add_option("--seed", line.seed, "Seed for spawn points and the opponents' choices")
             ->check(PlainDecimal(false));
-    app.add_option("--field", field, "Field size WIDTHxHEIGHT, centred on the origin")
+    app.add_option("--field", line.field, "Field size WIDTHxHEIGHT, centred on the origin")
         ->capture_default_str();
     app.add_option("--duration", options.duration,
                    "End each round after this many seconds; 0: never")
@@ -130,7 +149,7 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
         ->capture_default_str();
     CLI::Option* summaryOption =
         app.add_option("--summary", options.summaryPath, "Write the final figures as JSON to FILE");
-    app.add_option("--http", http,
+    app.add_option("--http", line.http,
                    "Port of the battle viewer on the bind address; 0 picks a free one; off")
         ->capture_default_str();
     CLI::Option* recordOption =
@@ -145,80 +164,109 @@ ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
          {"--port", "--bots", "--opponent", "--field", "--duration", "--rounds"}) {
         replayOption->excludes(app.get_option(battleOption));
     }
-    replayOption->excludes(seedOption)->excludes(summaryOption)->excludes(recordOption);
+    replayOption->excludes(line.seedOption)->excludes(summaryOption)->excludes(recordOption);
+}
 
+/// Reads the arguments (the first is the program name) into the values the options are bound
+/// to. Refuses what the parser refuses, with its own message; gives the help text when asked
+/// for it.
+std::optional<std::string> Read(CLI::App& app, const std::vector<std::string>& arguments) {
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     if (!reversed.empty()) {
         reversed.pop_back(); // the program name
     }
-    ParsedOptions parsed;
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& error) {
         std::ostringstream out;
         std::ostringstream err;
-        parsed.exitCode = app.exit(error, out, err) == 0 ? 0 : 2;
-        parsed.message = out.str() + err.str();
-        return parsed;
+        if (app.exit(error, out, err) != 0) {
+            throw Refusal(out.str() + err.str());
+        }
+        // Only a call for help ends the parsing without an error.
+        return out.str() + err.str();
     }
-    if (!opponentNames.empty()) {
-        options.opponents.clear();
-        // Split here rather than by the parser, which drops empty items: "hunter,,sniper" is a
-        // mistake to name, not two kinds.
-        for (const std::string& list : opponentNames) {
-            std::size_t start = 0;
-            for (;;) {
-                const std::size_t comma = list.find(',', start);
-                const std::string name = list.substr(start, comma - start);
-                const std::optional<OpponentKind> kind = ParseOpponentKind(name);
-                if (!kind) {
-                    parsed.exitCode = 2;
-                    parsed.message = "--opponent: " +
-                                     (name.empty() ? "an empty kind in '" + list + "'"
-                                                   : "'" + name + "' is not a kind of opponent") +
-                                     "; the kinds are " + OpponentKindList() + "\n";
-                    return parsed;
-                }
-                options.opponents.push_back(*kind);
-                if (comma == std::string::npos) {
-                    break;
-                }
-                start = comma + 1;
+    return std::nullopt;
+}
+
+/// The kinds named by --opponent, each a kind or a comma list of kinds.
+std::vector<OpponentKind> CheckOpponents(const std::vector<std::string>& lists) {
+    std::vector<OpponentKind> kinds;
+    // Split here rather than by the parser, which drops empty items: "hunter,,sniper" is a
+    // mistake to name, not two kinds.
+    for (const std::string& list : lists) {
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = list.find(',', start);
+            const std::string name = list.substr(start, comma - start);
+            const std::optional<OpponentKind> kind = ParseOpponentKind(name);
+            if (!kind) {
+                throw Refusal("--opponent: " +
+                              (name.empty() ? "an empty kind in '" + list + "'"
+                                            : "'" + name + "' is not a kind of opponent") +
+                              "; the kinds are " + OpponentKindList() + "\n");
             }
+            kinds.push_back(*kind);
+            if (comma == std::string::npos) {
+                break;
+            }
+            start = comma + 1;
         }
     }
-    const std::optional<FieldSize> size = ParseFieldSize(field);
+    return kinds;
+}
+
+/// The values the parser cannot check by themselves, and the options against each other:
+/// the arena's options, or a Refusal.
+ArenaOptions Check(const CommandLine& line) {
+    ArenaOptions options = line.options;
+    if (!line.opponentLists.empty()) {
+        options.opponents = CheckOpponents(line.opponentLists);
+    }
+    const std::optional<FieldSize> size = ParseFieldSize(line.field);
     if (!size) {
-        parsed.exitCode = 2;
-        parsed.message = "--field: '" + field + "' is not WIDTHxHEIGHT with sides from 4 to 200\n";
-        return parsed;
+        throw Refusal("--field: '" + line.field +
+                      "' is not WIDTHxHEIGHT with sides from 4 to 200\n");
     }
     options.field = *size;
-    const std::optional<HttpPortChoice> httpPort = ParseHttpPort(http);
+    const std::optional<HttpPortChoice> httpPort = ParseHttpPort(line.http);
     if (!httpPort) {
-        parsed.exitCode = 2;
-        parsed.message = "--http: '" + http + "' is neither a port from 0 to 65535 nor off\n";
-        return parsed;
+        throw Refusal("--http: '" + line.http + "' is neither a port from 0 to 65535 nor off\n");
     }
     if (!httpPort->off) {
         options.httpPort = httpPort->port;
     }
     if (!options.replayPath.empty() && !options.httpPort) {
-        parsed.exitCode = 2;
-        parsed.message = "--replay: with --http off there is nothing to serve the replay on\n";
-        return parsed;
+        throw Refusal("--replay: with --http off there is nothing to serve the replay on\n");
     }
     if (!options.summaryPath.empty() && !options.recordPath.empty() &&
         SameFile(options.summaryPath, options.recordPath)) {
+        throw Refusal("--summary and --record name the same file: '" + options.summaryPath +
+                      "' and '" + options.recordPath + "'\n");
+    }
+    if (*line.seedOption) {
+        options.seed = line.seed;
+    }
+    return options;
+}
+
+} // namespace
+
+ParsedOptions ParseArenaOptions(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    CLI::App app("botarena: a robot-battle simulation server", "botarena");
+    Declare(app, line);
+    ParsedOptions parsed;
+    try {
+        if (std::optional<std::string> help = Read(app, arguments)) {
+            parsed.message = std::move(*help);
+            return parsed;
+        }
+        parsed.options = Check(line);
+    } catch (const Refusal& refusal) {
         parsed.exitCode = 2;
-        parsed.message = "--summary and --record name the same file: '" + options.summaryPath +
-                         "' and '" + options.recordPath + "'\n";
-        return parsed;
+        parsed.message = refusal.what();
     }
-    if (*seedOption) {
-        options.seed = seed;
-    }
-    parsed.options = options;
     return parsed;
 }
 
