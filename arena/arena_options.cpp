@@ -183,7 +183,7 @@ std::optional<std::string> Read(CLI::App& app, const std::vector<std::string>& a
         if (app.exit(error, out, err) != 0) {
             throw Refusal(out.str() + err.str());
         }
-        // Only a call for help ends the parsing without an error.
+        // Only a call for help or for the version ends the parsing without an error.
         return out.str() + err.str();
     }
     return std::nullopt;
