@@ -150,21 +150,23 @@ void ArenaPorts::Accept(asio::ip::tcp::acceptor& acceptor, ConnectionKind kind) 
 void ArenaPorts::OnAccepted(asio::ip::tcp::socket socket, ConnectionKind kind) {
     std::error_code error;
     const asio::ip::tcp::endpoint peer = socket.remote_endpoint(error);
+    // A peer that left before it was accepted has no address: it is named, not attributed.
+    const std::string peerAddress = error ? std::string() : peer.address().to_string();
     const std::string peerText =
-        error ? std::string("unknown")
-              : peer.address().to_string() + ":" + std::to_string(peer.port());
+        error ? std::string("unknown") : peerAddress + ":" + std::to_string(peer.port());
     if (!MakePlace(kind, peerText)) {
         socket.close(error);
         return;
     }
     // Every reply is small and awaited: Nagle's delay would only slow each exchange.
-    socket.set_option(asio::ip::tcp::no_delay(true), error);
+    std::error_code optionError;
+    socket.set_option(asio::ip::tcp::no_delay(true), optionError);
 
     auto record = std::make_shared<ConnectionRecord>();
     record->id = nextConnectionId++;
     record->kind = kind;
     record->peer = peerText;
-    record->peerAddress = error ? "" : peer.address().to_string();
+    record->peerAddress = peerAddress;
     records.push_back(record);
 
     ClientSession::Hooks sessionHooks;
