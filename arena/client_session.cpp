@@ -1,7 +1,8 @@
 #include "arena/client_session.h"
 
-#include "link/controller_message.h"
-#include "link/frame.h"
+#include "wire/controller_message.h"
+#include "wire/drawing_catalogue.h"
+#include "wire/frame.h"
 
 #include <exception>
 #include <sstream>
@@ -10,12 +11,9 @@ namespace botarena {
 
 namespace {
 
-/// The interface code of the drawing connection's handshake.
-constexpr std::int32_t kDrawingInterfaceCode = 1;
-
 std::int32_t InterfaceCodeOf(ConnectionKind kind) {
     return kind == ConnectionKind::Robot ? botpilot::kControllerInterfaceCode
-                                         : kDrawingInterfaceCode;
+                                         : botpilot::kGraphicsInterfaceCode;
 }
 
 std::string SecondsText(ClientSession::Clock::duration time) {

@@ -1,6 +1,6 @@
 #include "bench/bench_world.h"
 
-#include "link/controller_message.h"
+#include "wire/controller_message.h"
 
 namespace botpilot::bench {
 

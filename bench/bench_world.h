@@ -4,9 +4,9 @@
 // reply to every request the driven robot sends, the same in every cycle.
 
 #include "link/controller.h"
-#include "link/message.h"
 #include "link/message_channel.h"
 #include "tests/support/world_reply.h"
+#include "wire/message.h"
 
 #include <cstdint>
 #include <string>

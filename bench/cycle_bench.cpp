@@ -18,11 +18,11 @@
 #include "bench/loopback_server.h"
 #include "link/connection.h"
 #include "link/controller.h"
-#include "link/controller_message.h"
 #include "link/settings.h"
 #include "platform/steady_time.h"
 #include "platform/thread_cpu_time.h"
 #include "robot/robot.h"
+#include "wire/controller_message.h"
 #include "world/playing_field.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "bench/loopback_server.h"
 
-#include "link/frame.h"
+#include "wire/frame.h"
 
 namespace botpilot::bench {
 

@@ -1,15 +1,18 @@
-// Fuzzes every Controller reply parser: the first byte picks the request, the rest is the reply
-// payload the server "sent", handed over by a channel without a socket. A parser may fail only
+// Fuzzes every Controller reply parser: the first byte picks the request (the catalogue's served
+// types in order, as the seed writer numbers them), the rest is the reply payload the server
+// "sent", handed over by a channel without a socket. A parser may fail only
 // with std::runtime_error (a decoding error or the server's own text) or, for a negative list
 // count, std::length_error; it must send exactly its one request, and a list never holds more
 // entries than the reply had room for.
 #include "link/controller.h"
 #include "link/message_channel.h"
+#include "wire/controller_catalogue.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -43,47 +46,76 @@ class FuzzedReplyChannel final : public botpilot::MessageChannel {
     std::int32_t lastType = 0;
 };
 
-// The fewest bytes a list entry takes on the wire (as in the controller).
-constexpr std::size_t kMinRobotEntryBytes = 5 + 3 * 9 + 2 * 5;
-constexpr std::size_t kMinObjectEntryBytes = 5 + 2 * 9;
+using botpilot::ControllerMessage;
+using botpilot::Describe;
+
+// The fewest bytes a list entry takes on the wire.
+constexpr std::size_t kMinRobotEntryBytes =
+    botpilot::MinimumBytes(Describe(ControllerMessage::GetSeenRobots).each);
+constexpr std::size_t kMinObjectEntryBytes =
+    botpilot::MinimumBytes(Describe(ControllerMessage::GetSeenObjects).each);
+
+using Call = std::function<void(Controller&, std::size_t payloadBytes)>;
 
 struct Operation {
-    std::int32_t type;
-    std::function<void(Controller&, std::size_t payloadBytes)> call;
+    const botpilot::CatalogueEntry* entry;
+    Call call;
 };
 
-const std::vector<Operation>& Operations() {
-    static const std::vector<Operation> operations = {
-        {1, [](Controller& c, std::size_t) { c.GetPlayingFieldSize(); }},
-        {2, [](Controller& c, std::size_t) { c.GetRobotId(); }},
-        {5, [](Controller& c, std::size_t) { c.SetRobotType("Plimb"); }},
-        {6, [](Controller& c, std::size_t) { c.SetRobotName("Nolix"); }},
-        {8, [](Controller& c, std::size_t) { c.ConfigureEngine(3.0, 75.0); }},
-        {9, [](Controller& c, std::size_t) { c.ConfigureScanner(10.0, 60.0, 60.0); }},
-        {10, [](Controller& c, std::size_t) { c.ConfigureFirstFitting(50.0); }},
-        {11, [](Controller& c, std::size_t) { c.ConfigureTurret(0.0, 0.0); }},
-        {12, [](Controller& c, std::size_t) { c.ConfigureGun(1.3, 4.0, 2.0, 4.5); }},
-        {13, [](Controller& c, std::size_t) { c.ConfigureSecondFitting(1.5); }},
-        {14, [](Controller& c, std::size_t) { c.StartRobot(); }},
-        {16, [](Controller& c, std::size_t) { c.GetPosition(); }},
-        {17, [](Controller& c, std::size_t) { c.GetOrientation(); }},
-        {18, [](Controller& c, std::size_t) { c.SetEngineSpeed(50.0); }},
-        {19, [](Controller& c, std::size_t) { c.SetEngineOrientation(1.0); }},
-        {20, [](Controller& c, std::size_t) { c.GetScannerOrientation(); }},
-        {21, [](Controller& c, std::size_t) { c.SetScannerOrientation(-1.0); }},
-        {22,
+/// The call that sends each served type.
+const std::map<ControllerMessage, Call>& Calls() {
+    using M = ControllerMessage;
+    static const std::map<ControllerMessage, Call> calls = {
+        {M::GetPlayingFieldSize, [](Controller& c, std::size_t) { c.GetPlayingFieldSize(); }},
+        {M::GetRobotId, [](Controller& c, std::size_t) { c.GetRobotId(); }},
+        {M::SetRobotType, [](Controller& c, std::size_t) { c.SetRobotType("Plimb"); }},
+        {M::SetRobotName, [](Controller& c, std::size_t) { c.SetRobotName("Nolix"); }},
+        {M::ConfigureEngine, [](Controller& c, std::size_t) { c.ConfigureEngine(3.0, 75.0); }},
+        {M::ConfigureScanner,
+         [](Controller& c, std::size_t) { c.ConfigureScanner(10.0, 60.0, 60.0); }},
+        {M::ConfigureFirstFitting,
+         [](Controller& c, std::size_t) { c.ConfigureFirstFitting(50.0); }},
+        {M::ConfigureTurret, [](Controller& c, std::size_t) { c.ConfigureTurret(0.0, 0.0); }},
+        {M::ConfigureGun, [](Controller& c, std::size_t) { c.ConfigureGun(1.3, 4.0, 2.0, 4.5); }},
+        {M::ConfigureSecondFitting,
+         [](Controller& c, std::size_t) { c.ConfigureSecondFitting(1.5); }},
+        {M::StartRobot, [](Controller& c, std::size_t) { c.StartRobot(); }},
+        {M::GetPosition, [](Controller& c, std::size_t) { c.GetPosition(); }},
+        {M::GetOrientation, [](Controller& c, std::size_t) { c.GetOrientation(); }},
+        {M::SetEngineSpeed, [](Controller& c, std::size_t) { c.SetEngineSpeed(50.0); }},
+        {M::SetEngineOrientation, [](Controller& c, std::size_t) { c.SetEngineOrientation(1.0); }},
+        {M::GetScannerOrientation, [](Controller& c, std::size_t) { c.GetScannerOrientation(); }},
+        {M::SetScannerOrientation,
+         [](Controller& c, std::size_t) { c.SetScannerOrientation(-1.0); }},
+        {M::GetSeenRobots,
          [](Controller& c, std::size_t bytes) {
              Require(c.GetSeenRobots().size() <= bytes / kMinRobotEntryBytes);
          }},
-        {23,
+        {M::GetSeenObjects,
          [](Controller& c, std::size_t bytes) {
              Require(c.GetSeenObjects().size() <= bytes / kMinObjectEntryBytes);
          }},
-        {25, [](Controller& c, std::size_t) { c.GetTurretOrientation(); }},
-        {27, [](Controller& c, std::size_t) { c.GetGunCharge(); }},
-        {28, [](Controller& c, std::size_t) { c.FireGun(); }},
-        {29, [](Controller& c, std::size_t) { c.SetRobotColour(0, 255, 0); }},
+        {M::GetTurretOrientation, [](Controller& c, std::size_t) { c.GetTurretOrientation(); }},
+        {M::GetGunCharge, [](Controller& c, std::size_t) { c.GetGunCharge(); }},
+        {M::FireGun, [](Controller& c, std::size_t) { c.FireGun(); }},
+        {M::SetRobotColour, [](Controller& c, std::size_t) { c.SetRobotColour(0, 255, 0); }},
     };
+    return calls;
+}
+
+/// The catalogue's served types in order, each with its call: every one has a call.
+const std::vector<Operation>& Operations() {
+    static const std::vector<Operation> operations = [] {
+        std::vector<Operation> list;
+        for (const botpilot::CatalogueEntry& entry : botpilot::kControllerCatalogue) {
+            if (entry.supported) {
+                const auto call = Calls().find(static_cast<ControllerMessage>(entry.type));
+                Require(call != Calls().end());
+                list.push_back({&entry, call->second});
+            }
+        }
+        return list;
+    }();
     return operations;
 }
 
@@ -102,10 +134,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         operation.call(controller, size - 1);
     } catch (const std::length_error&) {
         // A negative list count; any other length_error would be a fault, but none is thrown.
-        Require(operation.type == 22 || operation.type == 23);
+        Require(*operation.entry->each != '\0');
     } catch (const std::runtime_error&) {
         // A decoding error or the server's error text: both end the request cleanly.
     }
-    Require(channel.exchanges == 1 && channel.lastType == operation.type);
+    Require(channel.exchanges == 1 && channel.lastType == operation.entry->type);
     return 0;
 }

@@ -3,7 +3,7 @@
 // matching and mismatching reads are explored. Every value read must re-encode to exactly the
 // bytes it was read from, a failed tag check must leave the read position alone, and every
 // failure must be a std::runtime_error with one of the reader's own texts.
-#include "link/message.h"
+#include "wire/message.h"
 
 #include <cstddef>
 #include <cstdint>

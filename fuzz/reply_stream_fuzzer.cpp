@@ -6,8 +6,8 @@
 // the bytes of its frame, and each failure must carry one of the connection's texts and be
 // justified by what the stream delivered.
 #include "link/connection.h"
-#include "link/frame.h"
-#include "link/little_endian.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <cstddef>
 #include <cstdint>

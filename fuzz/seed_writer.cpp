@@ -1,9 +1,11 @@
 // Writes the seed corpora of the fuzz targets into the folder given (fuzz/corpus): one value
 // of each kind, one reply of each catalogue type, list replies, and whole client sessions.
-// The inputs follow the formats described at the top of each fuzzer.
-#include "link/controller_message.h"
-#include "link/frame.h"
-#include "link/message.h"
+// The inputs follow the formats described at the top of each fuzzer; the replies and the
+// sessions' requests are made from the catalogues.
+#include "wire/controller_catalogue.h"
+#include "wire/drawing_catalogue.h"
+#include "wire/frame.h"
+#include "wire/message.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -31,33 +33,10 @@ Bytes Prefixed(std::uint8_t first, const Bytes& rest) {
     return bytes;
 }
 
-/// A reply that opens with an empty error text, then the values.
+/// The reply of a request served with nothing to report: an empty error text.
 Message Served() {
     Message reply;
     reply.AddString("");
-    return reply;
-}
-
-Message RobotList() {
-    Message reply = Served();
-    reply.AddInt(2);
-    for (int id = 1; id <= 2; ++id) {
-        reply.AddInt(id);
-        reply.AddDouble(1.5 * id);
-        reply.AddDouble(-2.0);
-        reply.AddDouble(0.25);
-        reply.AddString("Simple");
-        reply.AddString("Bot " + std::to_string(id));
-    }
-    return reply;
-}
-
-Message ObjectList() {
-    Message reply = Served();
-    reply.AddInt(1);
-    reply.AddInt(7);
-    reply.AddDouble(3.0);
-    reply.AddDouble(4.0);
     return reply;
 }
 
@@ -82,51 +61,55 @@ void WriteMessageSeeds(const fs::path& folder) {
     Write(folder, "long_string", Bytes{0xAA, 3, 0xFF, 0xFF, 0xFF, 0x7F, 'x'});
 }
 
-void WriteControllerSeeds(const fs::path& folder) {
-    // The operations in the fuzzer's order, each with its normal reply.
-    const std::vector<std::pair<std::string, Message>> replies = [] {
-        std::vector<std::pair<std::string, Message>> list;
-        Message size;
-        size.AddDouble(30.0);
-        size.AddDouble(20.0);
-        list.emplace_back("field_size", size);
-        Message id = Served();
-        id.AddInt(3);
-        list.emplace_back("robot_id", id);
-        for (const char* name : {"type", "name", "engine", "scanner", "first_fitting", "turret",
-                                 "gun", "second_fitting", "start"}) {
-            list.emplace_back(name, Served());
+/// Appends an example value of each kind in `kinds`; an integer is `count` when it is the
+/// list's count (the last of the reply's values before a list).
+void AddExampleValues(Message& reply, const char* kinds, std::int32_t number) {
+    for (const char* letter = kinds; *letter != '\0'; ++letter) {
+        switch (botpilot::KindOfLetter(*letter)) {
+        case botpilot::MessageValueTag::Integer:
+            reply.AddInt(number);
+            break;
+        case botpilot::MessageValueTag::Double:
+            reply.AddDouble(0.25 * number - 1.5);
+            break;
+        case botpilot::MessageValueTag::String:
+            reply.AddString("Bot " + std::to_string(number));
+            break;
         }
-        Message position = Served();
-        position.AddDouble(1.0);
-        position.AddDouble(-2.0);
-        list.emplace_back("position", position);
-        Message heading = Served();
-        heading.AddDouble(0.5);
-        list.emplace_back("orientation", heading);
-        list.emplace_back("engine_speed", Served());
-        list.emplace_back("engine_orientation", Served());
-        list.emplace_back("scanner_orientation", heading);
-        list.emplace_back("set_scanner", Served());
-        list.emplace_back("seen_robots", RobotList());
-        list.emplace_back("seen_objects", ObjectList());
-        list.emplace_back("turret", heading);
-        Message charge = Served();
-        charge.AddDouble(100.0);
-        list.emplace_back("gun_charge", charge);
-        Message shot = Served();
-        shot.AddInt(1);
-        list.emplace_back("fire", shot);
-        list.emplace_back("colour", Served());
-        return list;
-    }();
-    for (std::size_t i = 0; i < replies.size(); ++i) {
-        Write(folder, replies[i].first,
-              Prefixed(static_cast<std::uint8_t>(i), replies[i].second.Bytes()));
+    }
+}
+
+/// The normal reply of a type, as its entry declares it: a list of two entries where it has one.
+Message ExampleReply(const botpilot::CatalogueEntry& entry) {
+    Message reply;
+    if (entry.errorText) {
+        reply.AddString("");
+    }
+    const bool list = *entry.each != '\0';
+    AddExampleValues(reply, entry.reply, list ? 2 : 3);
+    for (std::int32_t item = 1; list && item <= 2; ++item) {
+        AddExampleValues(reply, entry.each, item);
+    }
+    return reply;
+}
+
+void WriteControllerSeeds(const fs::path& folder) {
+    // The fuzzer's first byte picks the catalogue's served types in order; each gets its normal
+    // reply.
+    std::uint8_t index = 0;
+    std::uint8_t positionIndex = 0;
+    for (const botpilot::CatalogueEntry& entry : botpilot::kControllerCatalogue) {
+        if (!entry.supported) {
+            continue;
+        }
+        if (entry.type == static_cast<std::int32_t>(botpilot::ControllerMessage::GetPosition)) {
+            positionIndex = index;
+        }
+        Write(folder, entry.name, Prefixed(index++, ExampleReply(entry).Bytes()));
     }
     Message refused;
     refused.AddString("Robot not started");
-    Write(folder, "error_text", Prefixed(16, refused.Bytes()));
+    Write(folder, "error_text", Prefixed(positionIndex, refused.Bytes()));
 }
 
 /// Events of the stream fuzzer: chunks of at most 0xFC bytes each.
@@ -143,12 +126,15 @@ Bytes Chunked(const Bytes& stream, std::size_t piece) {
 
 void WriteStreamSeeds(const fs::path& folder) {
     Bytes two = botpilot::BuildReplyFrame(Served());
-    const Bytes list = botpilot::BuildReplyFrame(RobotList());
+    const Bytes list = botpilot::BuildReplyFrame(
+        ExampleReply(botpilot::Describe(botpilot::ControllerMessage::GetSeenRobots)));
     two.insert(two.end(), list.begin(), list.end());
     Write(folder, "whole", Chunked(two, 0xFC));
     Write(folder, "bytewise", Chunked(two, 1));
     Write(folder, "threes_then_close", [&] {
-        Bytes events = Chunked(botpilot::BuildReplyFrame(ObjectList()), 3);
+        Bytes events = Chunked(botpilot::BuildReplyFrame(ExampleReply(botpilot::Describe(
+                                   botpilot::ControllerMessage::GetSeenObjects))),
+                               3);
         events.push_back(0x00);
         return events;
     }());
@@ -166,54 +152,31 @@ Bytes Session(std::uint8_t flags, const std::string& name, std::int32_t code,
 }
 
 void WriteArenaSeeds(const fs::path& folder) {
-    using botpilot::ControllerMessage;
-    auto doubles = [](std::initializer_list<double> values) {
-        Message message;
-        for (const double value : values) {
-            message.AddDouble(value);
+    using botpilot::RequestStage;
+    // A robot's whole life, every served type with accepted values: the types of any time, the
+    // configurations, the start, then the readings and commands.
+    std::vector<std::pair<std::int32_t, Message>> robot;
+    const auto add = [&](auto&& wanted) {
+        for (const botpilot::CatalogueEntry& entry : botpilot::kControllerCatalogue) {
+            if (entry.supported && wanted(entry)) {
+                robot.emplace_back(entry.type, botpilot::AcceptedRequest(entry));
+            }
         }
-        return message;
     };
-    auto text = [](const std::string& value) {
-        Message message;
-        message.AddString(value);
-        return message;
-    };
-    Message colour;
-    colour.AddInt(0);
-    colour.AddInt(255);
-    colour.AddInt(0);
-    auto request = [](ControllerMessage type, Message payload) {
-        return std::make_pair(static_cast<std::int32_t>(type), std::move(payload));
-    };
-    const std::vector<std::pair<std::int32_t, Message>> robot = {
-        request(ControllerMessage::GetPlayingFieldSize, Message()),
-        request(ControllerMessage::GetRobotId, Message()),
-        request(ControllerMessage::SetRobotType, text("Plimb")),
-        request(ControllerMessage::SetRobotName, text("Nolix")),
-        request(ControllerMessage::SetRobotColour, colour),
-        request(ControllerMessage::ConfigureEngine, doubles({3.0, 75.0})),
-        request(ControllerMessage::ConfigureScanner, doubles({10.0, 60.0, 60.0})),
-        request(ControllerMessage::ConfigureTurret, doubles({10.0, 30.0})),
-        request(ControllerMessage::ConfigureGun, doubles({1.3, 4.0, 2.0, 4.5})),
-        request(ControllerMessage::ConfigureFirstFitting, doubles({50.0})),
-        request(ControllerMessage::ConfigureSecondFitting, doubles({1.5})),
-        request(ControllerMessage::StartRobot, Message()),
-        request(ControllerMessage::GetGunCharge, Message()),
-        request(ControllerMessage::GetSeenRobots, Message()),
-        request(ControllerMessage::GetSeenObjects, Message()),
-        request(ControllerMessage::GetOrientation, Message()),
-        request(ControllerMessage::GetPosition, Message()),
-        request(ControllerMessage::SetEngineOrientation, doubles({0.5})),
-        request(ControllerMessage::SetEngineSpeed, doubles({100.0})),
-        request(ControllerMessage::SetScannerOrientation, doubles({-0.5})),
-        request(ControllerMessage::GetScannerOrientation, Message()),
-        request(ControllerMessage::GetTurretOrientation, Message()),
-        request(ControllerMessage::FireGun, Message()),
-        request(ControllerMessage::GetSeenObjects, Message()),
-    };
-    Write(folder, "robot_session", Session(0x02, "Controller", 4, robot));
-    Write(folder, "robot_session_still", Session(0x00, "Controller", 4, robot));
+    const auto start = static_cast<std::int32_t>(botpilot::ControllerMessage::StartRobot);
+    add([](const auto& entry) { return entry.stage == RequestStage::AnyTime; });
+    add([&](const auto& entry) {
+        return entry.stage == RequestStage::Configuring && entry.type != start;
+    });
+    add([&](const auto& entry) { return entry.type == start; });
+    add([](const auto& entry) { return entry.stage == RequestStage::Running; });
+    Write(
+        folder, "robot_session",
+        Session(0x02, botpilot::kControllerClientName, botpilot::kControllerInterfaceCode, robot));
+    Write(
+        folder, "robot_session_still",
+        Session(0x00, botpilot::kControllerClientName, botpilot::kControllerInterfaceCode, robot));
+    // Two cells of a drawing connection.
     Message item;
     item.AddInt(1);
     for (const double value : {-14.5, -9.5, 0.5, 0.5, 0.0}) {
@@ -222,7 +185,9 @@ void WriteArenaSeeds(const fs::path& folder) {
     for (const std::int32_t value : {8, 101, 0, 0}) {
         item.AddInt(value);
     }
-    Write(folder, "drawing_session", Session(0x01, "Graphics", 1, {{2, item}, {2, item}}));
+    Write(folder, "drawing_session",
+          Session(0x01, botpilot::kGraphicsClientName, botpilot::kGraphicsInterfaceCode,
+                  {{botpilot::kDrawItemMessage, item}, {botpilot::kDrawItemMessage, item}}));
     Write(folder, "bad_magic", Prefixed(0x00, Chunked(Bytes{'H', 'T', 'T', 'P', ' '}, 5)));
 }
 

@@ -1,7 +1,7 @@
 #include "link/connection.h"
 
-#include "link/frame.h"
-#include "link/little_endian.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <cstddef>
 #include <stdexcept>

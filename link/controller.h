@@ -1,10 +1,9 @@
 #pragma once
 
-#include "link/controller_message.h"
 #include "link/server_interface.h"
+#include "wire/controller_message.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -81,10 +80,12 @@ class Controller final : public ServerInterface {
     /// Sends the hold's request and returns its reply after the error text, throwing a non-empty
     /// one. The reply is valid while the hold lasts.
     static Message& Request(ExchangeHold& exchange, ControllerMessage type);
-    /// A request of doubles only, in order; its reply holds nothing but the error text.
-    void RequestDoubles(ControllerMessage type, std::initializer_list<double> values);
-    /// A request without values whose reply holds one double after the error text.
-    double RequestDouble(ControllerMessage type);
+    /// A request of doubles only, in order; its reply holds nothing but the error text. The
+    /// catalogue's entry of `type` must say so.
+    template <ControllerMessage type, typename... Doubles> void RequestDoubles(Doubles... values);
+    /// A request without values whose reply holds one double after the error text, as the
+    /// catalogue's entry of `type` must say.
+    template <ControllerMessage type> double RequestDouble();
 };
 
 } // namespace botpilot

@@ -43,6 +43,7 @@ Graphics::Graphics(std::unique_ptr<MessageChannel> channel) : ServerInterface(st
 void Graphics::DrawItem(std::int32_t id, Point position, double firstExtent, double secondExtent,
                         double third, std::int32_t code, std::int32_t red, std::int32_t green,
                         std::int32_t blue) {
+    static_assert(RequestIs(kDrawItemEntry, "idddddiiii"), "DrawItem holds the values sent here");
     ExchangeHold exchange(*this);
     Message& request = exchange.Request();
     request.AddInt(id);

@@ -2,19 +2,12 @@
 
 #include "geometry/point.h"
 #include "link/server_interface.h"
+#include "wire/drawing_catalogue.h"
 
 #include <cstdint>
 #include <memory>
 
 namespace botpilot {
-
-/// The client name and interface code of the drawing connection's handshake.
-constexpr const char* kGraphicsClientName = "Graphics";
-constexpr std::int32_t kGraphicsInterfaceCode = 1;
-
-/// Message type of a drawing item. The drawing connection numbers its types on its own: this is
-/// not the robot connection's type 2.
-constexpr std::int32_t kDrawItemMessage = 2;
 
 /// The second, optional channel to the server, for diagnostic drawings only. It is opened on the
 /// first drawing, on the server host at the robot connection's port plus 1.

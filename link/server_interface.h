@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/message.h"
 #include "link/message_channel.h"
+#include "wire/message.h"
 
 #include <cstdint>
 #include <memory>

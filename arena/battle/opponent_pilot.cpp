@@ -6,6 +6,7 @@
 #include "arena/battle/sniper_pilot.h"
 #include "arena/battle/spinner_pilot.h"
 #include "arena/battle/wanderer_pilot.h"
+#include "wire/controller_catalogue.h"
 
 #include <cassert>
 #include <cmath>
@@ -235,23 +236,23 @@ RobotSettings OpponentSettings(OpponentKind kind) {
 
 std::optional<std::string> RefusedSetting(const RobotSettings& settings) {
     // The order of the configuration requests, and of the values within each.
-    const std::pair<const SettingLimit*, double> checks[] = {
-        {&kMaxSpeedLimit, settings.engine.maxSpeed},
-        {&kMaxTurnRateLimit, settings.engine.maxTurnRate},
-        {&kScannerRangeLimit, settings.scanner.range},
-        {&kScannerFieldLimit, settings.scanner.fieldOfView},
-        {&kScannerTurnRateLimit, settings.scanner.turnRate},
-        {&kTurretTurnRateLimit, settings.turret.turnRate},
-        {&kTurretSweepLimit, settings.turret.sweepAngle},
-        {&kShellSpeedLimit, settings.gun.speedTenths},
-        {&kShellRangeLimit, settings.gun.range},
-        {&kShellDamageLimit, settings.gun.damage},
-        {&kRechargeLimit, settings.gun.rechargeSeconds},
-        {&kArmourLimit, settings.armour},
-        {&kRepairLimit, settings.repair},
+    const std::pair<const botpilot::SettingLimit*, double> checks[] = {
+        {&botpilot::kMaxSpeedLimit, settings.engine.maxSpeed},
+        {&botpilot::kMaxTurnRateLimit, settings.engine.maxTurnRate},
+        {&botpilot::kScannerRangeLimit, settings.scanner.range},
+        {&botpilot::kScannerFieldLimit, settings.scanner.fieldOfView},
+        {&botpilot::kScannerTurnRateLimit, settings.scanner.turnRate},
+        {&botpilot::kTurretTurnRateLimit, settings.turret.turnRate},
+        {&botpilot::kTurretSweepLimit, settings.turret.sweepAngle},
+        {&botpilot::kShellSpeedLimit, settings.gun.speedTenths},
+        {&botpilot::kShellRangeLimit, settings.gun.range},
+        {&botpilot::kShellDamageLimit, settings.gun.damage},
+        {&botpilot::kRechargeLimit, settings.gun.rechargeSeconds},
+        {&botpilot::kArmourLimit, settings.armour},
+        {&botpilot::kRepairLimit, settings.repair},
     };
     for (const auto& [limit, value] : checks) {
-        if (std::optional<std::string> refusal = CheckSetting(*limit, value)) {
+        if (std::optional<std::string> refusal = botpilot::CheckSetting(*limit, value)) {
             return refusal;
         }
     }

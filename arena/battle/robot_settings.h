@@ -2,9 +2,7 @@
 
 #include "arena/battle/body_motion.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace botarena {
@@ -45,7 +43,9 @@ struct GunSettings {
     double ShellSpeed() const { return speedTenths * 10.0; }
 };
 
-/// Every declared setting of one robot. The defaults are the client's default robot.
+/// Every declared setting of one robot. The defaults are the client's default robot; the limits
+/// are those the robot connection's catalogue holds each declared value to
+/// (wire/controller_catalogue.h).
 struct RobotSettings {
     EngineLimits engine;
     ScannerSettings scanner;
@@ -54,43 +54,5 @@ struct RobotSettings {
     double armour = 50.0; ///< first fitting: hit points at start [Limit: [1, 1000]]
     double repair = 1.5;  ///< second fitting: [Units: hit points per second] [Limit: [0, 100]]
 };
-
-/// Names and colours longer than this are refused. [Units: bytes]
-constexpr std::size_t kMaxIdentityTextBytes = 64;
-
-/// One accepted interval for a setting, for the checks below and for the rules table.
-struct SettingLimit {
-    const char* what; ///< e.g. "Engine maximum speed"
-    double low;
-    double high;
-    bool lowIncluded; ///< whether `low` itself is accepted
-};
-
-/// nothing when `value` lies within the limit (NaN never does), else the refusal text, such
-/// as "Engine maximum speed 25 is out of range (0, 20]".
-std::optional<std::string> CheckSetting(const SettingLimit& limit, double value);
-
-/// nothing for a text of 1 to kMaxIdentityTextBytes bytes, else the refusal text.
-std::optional<std::string> CheckIdentityText(const char* what, const std::string& text);
-
-/// nothing for a colour component in 0..255, else the refusal text.
-std::optional<std::string> CheckColour(const char* what, std::int32_t value);
-
-// The accepted intervals of every setting. A lower bound above 0 keeps each value sensible: a
-// shell crosses the default field within 6 s (speed at least 5 units/s), a gun takes at least
-// ten steps to recharge, and nothing is so small that it only costs work.
-constexpr SettingLimit kMaxSpeedLimit{"Engine maximum speed", 0.1, 20.0, true};
-constexpr SettingLimit kMaxTurnRateLimit{"Engine turning rate", 1.0, 720.0, true};
-constexpr SettingLimit kScannerRangeLimit{"Scanner range", 0.5, 100.0, true};
-constexpr SettingLimit kScannerFieldLimit{"Scanner field of view", 1.0, 360.0, true};
-constexpr SettingLimit kScannerTurnRateLimit{"Scanner turning rate", 1.0, 720.0, true};
-constexpr SettingLimit kTurretTurnRateLimit{"Turret turning rate", 0.0, 720.0, true};
-constexpr SettingLimit kTurretSweepLimit{"Turret sweep angle", 0.0, 180.0, true};
-constexpr SettingLimit kShellSpeedLimit{"Gun shell speed", 0.5, 5.0, true};
-constexpr SettingLimit kShellRangeLimit{"Gun shell range", 0.5, 100.0, true};
-constexpr SettingLimit kShellDamageLimit{"Gun damage", 0.0, 1000.0, true};
-constexpr SettingLimit kRechargeLimit{"Gun recharge time", 0.1, 60.0, true};
-constexpr SettingLimit kArmourLimit{"Armour", 1.0, 1000.0, true};
-constexpr SettingLimit kRepairLimit{"Repair rate", 0.0, 100.0, true};
 
 } // namespace botarena

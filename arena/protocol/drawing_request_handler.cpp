@@ -1,6 +1,6 @@
 #include "arena/protocol/drawing_request_handler.h"
 
-#include "arena/battle/robot_settings.h"
+#include "wire/drawing_catalogue.h"
 
 #include <cmath>
 #include <sstream>
@@ -20,29 +20,24 @@ std::string PairText(double first, double second) {
 
 Reply DrawingRequestHandler::Handle(Request& request) {
     return ServeWithErrorText([&](botpilot::Message&) {
-        if (request.type != kDrawItem) {
+        const botpilot::CatalogueEntry* entry = botpilot::FindDrawingMessage(request.type);
+        if (entry == nullptr) {
             throw ProtocolFault("Unknown message type " + std::to_string(request.type) +
                                 " on a drawing connection");
         }
-        RequestValues values(request.payload, "DrawItem");
-        const std::int32_t itemId = values.Int();
+        // The values of a DrawItem; its colour is checked on the way.
+        const RequestArguments values = ReadRequest(request.payload, *entry);
+        const std::int32_t itemId = values.Int(0);
         DrawnCell cell;
-        cell.x = values.Double();
-        cell.y = values.Double();
-        cell.halfWidth = values.Double();
-        cell.halfHeight = values.Double();
-        values.Double(); // a third value, which nothing drawn here uses
-        const std::int32_t code = values.Int();
-        const std::int32_t red = values.Int();
-        const std::int32_t green = values.Int();
-        const std::int32_t blue = values.Int();
-        values.End();
-        for (const auto& refusal :
-             {CheckColour("Red", red), CheckColour("Green", green), CheckColour("Blue", blue)}) {
-            if (refusal) {
-                throw Refusal(*refusal);
-            }
-        }
+        cell.x = values.Double(1);
+        cell.y = values.Double(2);
+        cell.halfWidth = values.Double(3);
+        cell.halfHeight = values.Double(4);
+        // values.Double(5) is a third value, which nothing drawn here uses.
+        const std::int32_t code = values.Int(6);
+        const std::int32_t red = values.Int(7);
+        const std::int32_t green = values.Int(8);
+        const std::int32_t blue = values.Int(9);
         if (code == kCellItemCode) {
             // Every viewer draws these numbers: nothing that is not a plain size gets through.
             if (!std::isfinite(cell.x) || !std::isfinite(cell.y)) {

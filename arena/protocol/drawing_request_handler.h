@@ -7,14 +7,11 @@
 
 namespace botarena {
 
-/// Serves a drawing connection: checks each DrawItem, counts it and answers with an empty
-/// error text. Cells (code 8) go onto the connection's layer of the board for the viewer;
-/// items of other codes are counted only.
+/// Serves a drawing connection by its catalogue (wire/drawing_catalogue.h): checks each DrawItem,
+/// counts it and answers with an empty error text. Cells (code 8) go onto the connection's layer of
+/// the board for the viewer; items of other codes are counted only.
 class DrawingRequestHandler final : public RequestHandler {
   public:
-    /// The one request type of a drawing connection.
-    static constexpr std::int32_t kDrawItem = 2;
-
     /// `board` must outlive the handler; the connection's layer is on it already.
     DrawingRequestHandler(DrawingBoard& board, int connectionId)
         : board(board), connectionId(connectionId) {}

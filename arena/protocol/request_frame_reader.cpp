@@ -1,7 +1,7 @@
 #include "arena/protocol/request_frame_reader.h"
 
-#include "link/frame.h"
-#include "link/little_endian.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/message.h"
+#include "wire/message.h"
 
 #include <cstddef>
 #include <cstdint>

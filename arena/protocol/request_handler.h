@@ -1,8 +1,12 @@
 #pragma once
 
 #include "arena/protocol/request_frame_reader.h"
-#include "link/message.h"
+#include "wire/catalogue_entry.h"
+#include "wire/message.h"
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -64,6 +68,35 @@ class RequestValues {
     const char* name;
     int read = 0;
 };
+
+/// A request's values, read and checked as its catalogue entry declares them, by position.
+class RequestArguments {
+  public:
+    std::int32_t Int(std::size_t index) const { return values[index].integer; }
+    double Double(std::size_t index) const { return values[index].real; }
+    const std::string& String(std::size_t index) const { return values[index].text; }
+    /// The values in order, separated by spaces, as a log line shows them: "12 180".
+    std::string Joined() const;
+
+  private:
+    friend RequestArguments ReadRequest(botpilot::Message& payload,
+                                        const botpilot::CatalogueEntry& entry);
+
+    struct Value {
+        botpilot::MessageValueTag kind = botpilot::MessageValueTag::Integer;
+        std::int32_t integer = 0;
+        double real = 0.0;
+        std::string text;
+    };
+    std::array<Value, botpilot::kMaxRequestValues> values;
+    std::size_t count = 0;
+};
+
+/// Reads the values `entry` declares from `payload`, naming the request in every decoding error,
+/// and checks them as its entry says: a double as soon as it is read, then that nothing is left
+/// over, then the integers and the strings in order. Throws ProtocolFault for values of the wrong
+/// kind or number, and Refusal with the check's text for a value outside its limit.
+RequestArguments ReadRequest(botpilot::Message& payload, const botpilot::CatalogueEntry& entry);
 
 /// A reply that holds only an error text: empty on success.
 botpilot::Message ErrorTextReply(const std::string& text);

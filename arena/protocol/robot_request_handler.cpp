@@ -1,79 +1,172 @@
 #include "arena/protocol/robot_request_handler.h"
 
-#include "link/controller_message.h"
+#include "wire/controller_catalogue.h"
 
-#include <cmath>
-#include <optional>
+#include <cassert>
 #include <sstream>
 
 namespace botarena {
 
+using botpilot::ControllerMessage;
+using botpilot::Message;
+
 namespace {
 
-using botpilot::ControllerMessage;
-
-/// Throws the refusal when there is one.
-void Require(const std::optional<std::string>& refusal) {
-    if (refusal) {
-        throw Refusal(*refusal);
-    }
-}
-
-double CheckedDouble(RequestValues& values, const SettingLimit& limit) {
-    const double value = values.Double();
-    Require(CheckSetting(limit, value));
-    return value;
-}
-
-/// Commands steer the simulation: a value that is not a number would spread through it.
-double FiniteDouble(RequestValues& values, const char* what) {
-    const double value = values.Double();
-    if (!std::isfinite(value)) {
-        std::ostringstream text;
-        text << what << ' ' << value << " is not a finite number";
-        throw Refusal(text.str());
-    }
-    return value;
-}
-
-bool IsConfiguration(std::int32_t type) {
-    switch (static_cast<ControllerMessage>(type)) {
-    case ControllerMessage::SetRobotType:
-    case ControllerMessage::SetRobotName:
-    case ControllerMessage::SetRobotColour:
-    case ControllerMessage::ConfigureEngine:
-    case ControllerMessage::ConfigureScanner:
-    case ControllerMessage::ConfigureFirstFitting:
-    case ControllerMessage::ConfigureTurret:
-    case ControllerMessage::ConfigureGun:
-    case ControllerMessage::ConfigureSecondFitting:
-        return true;
-    default:
-        return false;
-    }
-}
-
-/// Types that exist in the catalogue's numbering but that this arena does not serve.
-bool IsUnsupported(std::int32_t type) {
-    return type == 3 || type == 4 || type == 7 || type == 15 || type == 24 || type == 26;
-}
-
-std::string Join(std::initializer_list<double> values) {
-    std::ostringstream text;
-    const char* separator = "";
-    for (const double value : values) {
-        text << separator << value;
-        separator = " ";
-    }
-    return text.str();
-}
+using Values = RequestArguments;
 
 } // namespace
 
+struct RobotRequestHandler::Action {
+    ControllerMessage type;
+    /// For a configuration, the word its log line names it by: "engine" in
+    /// "configure engine 12 180" (the values follow); null for every other type.
+    const char* configures;
+    /// Acts on the battle and the connection's robot, and appends the reply's values after the
+    /// error text. Every value has passed its check, and the robot is in the type's stage.
+    void (*act)(RobotRequestHandler& self, ArenaRobot& robot, const RequestArguments& values,
+                Message& reply);
+};
+
+// One action per served type, run once Serve has read and checked the values and the stage as the
+// catalogue says.
+const RobotRequestHandler::Action RobotRequestHandler::kActions[] = {
+    // Identity and settings, declared while configuring.
+    {ControllerMessage::SetRobotType, "type",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Identity().type = values.String(0);
+     }},
+    {ControllerMessage::SetRobotName, "name",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Identity().name = values.String(0);
+     }},
+    {ControllerMessage::SetRobotColour, "colour",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Identity().red = values.Int(0);
+         robot.Identity().green = values.Int(1);
+         robot.Identity().blue = values.Int(2);
+     }},
+    {ControllerMessage::ConfigureEngine, "engine",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Settings().engine.maxSpeed = values.Double(0);
+         robot.Settings().engine.maxTurnRate = values.Double(1);
+     }},
+    {ControllerMessage::ConfigureScanner, "scanner",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Settings().scanner.range = values.Double(0);
+         robot.Settings().scanner.fieldOfView = values.Double(1);
+         robot.Settings().scanner.turnRate = values.Double(2);
+     }},
+    {ControllerMessage::ConfigureTurret, "turret",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Settings().turret.turnRate = values.Double(0);
+         robot.Settings().turret.sweepAngle = values.Double(1);
+     }},
+    {ControllerMessage::ConfigureGun, "gun",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Settings().gun.speedTenths = values.Double(0);
+         robot.Settings().gun.range = values.Double(1);
+         robot.Settings().gun.damage = values.Double(2);
+         robot.Settings().gun.rechargeSeconds = values.Double(3);
+     }},
+    {ControllerMessage::ConfigureFirstFitting, "armour",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Settings().armour = values.Double(0);
+     }},
+    {ControllerMessage::ConfigureSecondFitting, "repair",
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.Settings().repair = values.Double(0);
+     }},
+    // The rest.
+    {ControllerMessage::GetRobotId, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot&, const Values&, Message& reply) {
+         reply.AddInt(self.robotId);
+     }},
+    {ControllerMessage::StartRobot, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot& robot, const Values&, Message&) {
+         self.Start(robot);
+     }},
+    {ControllerMessage::GetPosition, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot& robot, const Values&, Message& reply) {
+         const BodyState body = self.battle.BodyAfter(robot, self.SinceStep());
+         reply.AddDouble(body.x);
+         reply.AddDouble(body.y);
+     }},
+    {ControllerMessage::GetOrientation, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot& robot, const Values&, Message& reply) {
+         reply.AddDouble(self.battle.BodyAfter(robot, self.SinceStep()).heading);
+     }},
+    {ControllerMessage::SetEngineSpeed, nullptr,
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.SetEngineSpeed(values.Double(0));
+     }},
+    {ControllerMessage::SetEngineOrientation, nullptr,
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.SetEngineOrientation(values.Double(0));
+     }},
+    {ControllerMessage::GetScannerOrientation, nullptr,
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values&, Message& reply) {
+         reply.AddDouble(robot.ScannerOrientation());
+     }},
+    {ControllerMessage::SetScannerOrientation, nullptr,
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values& values, Message&) {
+         robot.SetScannerTarget(values.Double(0));
+     }},
+    {ControllerMessage::GetSeenRobots, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot& robot, const Values&, Message& reply) {
+         const auto seen = self.battle.SeenRobots(robot.Id());
+         const double sinceStep = self.SinceStep();
+         reply.AddInt(static_cast<std::int32_t>(seen.size()));
+         for (const ArenaRobot* other : seen) {
+             const BodyState body = self.battle.BodyAfter(*other, sinceStep);
+             reply.AddInt(other->Id());
+             reply.AddDouble(body.x);
+             reply.AddDouble(body.y);
+             reply.AddDouble(body.heading);
+             reply.AddString(other->Identity().type);
+             reply.AddString(other->Identity().name);
+         }
+     }},
+    {ControllerMessage::GetSeenObjects, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot& robot, const Values&, Message& reply) {
+         const auto seen = self.battle.SeenShells(robot.Id());
+         const double sinceStep = self.SinceStep();
+         reply.AddInt(static_cast<std::int32_t>(seen.size()));
+         for (const Shell* shell : seen) {
+             const Vec2 at = shell->PositionAfter(sinceStep);
+             reply.AddInt(shell->id);
+             reply.AddDouble(at.x);
+             reply.AddDouble(at.y);
+         }
+     }},
+    {ControllerMessage::GetTurretOrientation, nullptr,
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values&, Message& reply) {
+         reply.AddDouble(robot.TurretOrientation());
+     }},
+    {ControllerMessage::GetGunCharge, nullptr,
+     [](RobotRequestHandler&, ArenaRobot& robot, const Values&, Message& reply) {
+         reply.AddDouble(robot.GunCharge());
+     }},
+    {ControllerMessage::FireGun, nullptr,
+     [](RobotRequestHandler& self, ArenaRobot& robot, const Values&, Message& reply) {
+         reply.AddInt(self.battle.FireGun(robot.Id()));
+     }},
+};
+
+const RobotRequestHandler::Action* RobotRequestHandler::ActionOf(std::int32_t type) {
+    for (const Action& action : kActions) {
+        if (static_cast<std::int32_t>(action.type) == type) {
+            return &action;
+        }
+    }
+    return nullptr;
+}
+
 Reply RobotRequestHandler::Handle(Request& request) {
     Reply answer;
-    if (request.type == static_cast<std::int32_t>(ControllerMessage::GetPlayingFieldSize)) {
-        // This reply has no error text: a stray value in the request is counted, not answered.
+    const botpilot::CatalogueEntry* entry = botpilot::FindControllerMessage(request.type);
+    if (entry != nullptr && entry->supported && !entry->errorText) {
+        // The field size's reply has no error text: a stray value in the request is counted,
+        // not answered.
         answer.message.AddDouble(battle.Field().width);
         answer.message.AddDouble(battle.Field().height);
         if (!request.payload.Bytes().empty()) {
@@ -88,218 +181,49 @@ Reply RobotRequestHandler::Handle(Request& request) {
         answer.message = ErrorTextReply("Battle over: " + (draw ? "draw" : winner + " wins"));
         return answer;
     }
-    return ServeWithErrorText(
-        [&](botpilot::Message& reply) { Serve(request.type, request.payload, reply); });
+    return ServeWithErrorText([&](Message& reply) { Serve(request.type, request.payload, reply); });
 }
 
-void RobotRequestHandler::Serve(std::int32_t type, botpilot::Message& payload,
-                                botpilot::Message& reply) {
+void RobotRequestHandler::Serve(std::int32_t type, Message& payload, Message& reply) {
     ArenaRobot* robot = battle.Find(robotId);
     if (robot == nullptr || robot->Stage() == RobotStage::Destroyed) {
         throw Refusal("Robot destroyed");
     }
-    if (IsConfiguration(type)) {
-        Configure(type, payload, *robot);
-        return;
+    const botpilot::CatalogueEntry* entry = botpilot::FindControllerMessage(type);
+    if (entry == nullptr) {
+        throw ProtocolFault("Unknown message type " + std::to_string(type));
     }
-    switch (static_cast<ControllerMessage>(type)) {
-    case ControllerMessage::GetRobotId:
-        RequestValues(payload, "GetRobotId").End();
-        reply.AddInt(robotId);
-        return;
-    case ControllerMessage::StartRobot:
-        RequestValues(payload, "StartRobot").End();
-        Start(*robot);
-        return;
-    case ControllerMessage::GetPosition: {
-        RequestValues(payload, "GetPosition").End();
-        const BodyState body = battle.BodyAfter(Running(), SinceStep());
-        reply.AddDouble(body.x);
-        reply.AddDouble(body.y);
-        return;
-    }
-    case ControllerMessage::GetOrientation:
-        RequestValues(payload, "GetOrientation").End();
-        reply.AddDouble(battle.BodyAfter(Running(), SinceStep()).heading);
-        return;
-    case ControllerMessage::SetEngineSpeed: {
-        RequestValues values(payload, "SetEngineSpeed");
-        const double speed = FiniteDouble(values, "Engine speed");
-        values.End();
-        Running().SetEngineSpeed(speed);
-        return;
-    }
-    case ControllerMessage::SetEngineOrientation: {
-        RequestValues values(payload, "SetEngineOrientation");
-        const double orientation = FiniteDouble(values, "Engine orientation");
-        values.End();
-        Running().SetEngineOrientation(orientation);
-        return;
-    }
-    case ControllerMessage::GetScannerOrientation:
-        RequestValues(payload, "GetScannerOrientation").End();
-        reply.AddDouble(Running().ScannerOrientation());
-        return;
-    case ControllerMessage::SetScannerOrientation: {
-        RequestValues values(payload, "SetScannerOrientation");
-        const double orientation = FiniteDouble(values, "Scanner orientation");
-        values.End();
-        Running().SetScannerTarget(orientation);
-        return;
-    }
-    case ControllerMessage::GetSeenRobots: {
-        RequestValues(payload, "GetSeenRobots").End();
-        const auto seen = battle.SeenRobots(Running().Id());
-        const double sinceStep = SinceStep();
-        reply.AddInt(static_cast<std::int32_t>(seen.size()));
-        for (const ArenaRobot* other : seen) {
-            const BodyState body = battle.BodyAfter(*other, sinceStep);
-            reply.AddInt(other->Id());
-            reply.AddDouble(body.x);
-            reply.AddDouble(body.y);
-            reply.AddDouble(body.heading);
-            reply.AddString(other->Identity().type);
-            reply.AddString(other->Identity().name);
-        }
-        return;
-    }
-    case ControllerMessage::GetSeenObjects: {
-        RequestValues(payload, "GetSeenObjects").End();
-        const auto seen = battle.SeenShells(Running().Id());
-        const double sinceStep = SinceStep();
-        reply.AddInt(static_cast<std::int32_t>(seen.size()));
-        for (const Shell* shell : seen) {
-            const Vec2 at = shell->PositionAfter(sinceStep);
-            reply.AddInt(shell->id);
-            reply.AddDouble(at.x);
-            reply.AddDouble(at.y);
-        }
-        return;
-    }
-    case ControllerMessage::GetTurretOrientation:
-        RequestValues(payload, "GetTurretOrientation").End();
-        reply.AddDouble(Running().TurretOrientation());
-        return;
-    case ControllerMessage::GetGunCharge:
-        RequestValues(payload, "GetGunCharge").End();
-        reply.AddDouble(Running().GunCharge());
-        return;
-    case ControllerMessage::FireGun:
-        RequestValues(payload, "FireGun").End();
-        reply.AddInt(battle.FireGun(Running().Id()));
-        return;
-    default:
-        break;
-    }
-    if (IsUnsupported(type)) {
+    if (!entry->supported) {
         throw ProtocolFault("Message type " + std::to_string(type) + " is not supported");
     }
-    throw ProtocolFault("Unknown message type " + std::to_string(type));
-}
-
-void RobotRequestHandler::Configure(std::int32_t type, botpilot::Message& payload,
-                                    ArenaRobot& robot) {
-    // The values are decoded and checked first, so a malformed request is reported as such
+    // The values are read and checked first, so a malformed request is reported as such
     // whatever the robot's stage, and a refused one changes nothing.
-    RobotIdentity identity = robot.Identity();
-    RobotSettings settings = robot.Settings();
-    std::string what;
-    switch (static_cast<ControllerMessage>(type)) {
-    case ControllerMessage::SetRobotType: {
-        RequestValues values(payload, "SetRobotType");
-        identity.type = values.String();
-        values.End();
-        Require(CheckIdentityText("Robot type", identity.type));
-        what = "type " + identity.type;
+    const RequestArguments values = ReadRequest(payload, *entry);
+    switch (entry->stage) {
+    case botpilot::RequestStage::AnyTime:
+        break;
+    case botpilot::RequestStage::Configuring:
+        if (robot->Stage() != RobotStage::Configuring) {
+            throw Refusal("Robot already started");
+        }
+        break;
+    case botpilot::RequestStage::Running:
+        if (!robot->IsRunning()) {
+            throw Refusal("Robot not started");
+        }
         break;
     }
-    case ControllerMessage::SetRobotName: {
-        RequestValues values(payload, "SetRobotName");
-        identity.name = values.String();
-        values.End();
-        Require(CheckIdentityText("Robot name", identity.name));
-        what = "name " + identity.name;
-        break;
+    const Action* action = ActionOf(type);
+    // Every served type has its action, and the catalogue's configurations are those it logs.
+    assert(action != nullptr);
+    assert((action->configures != nullptr) == botpilot::IsConfiguration(type));
+    action->act(*this, *robot, values, reply);
+    if (action->configures != nullptr) {
+        Announce("configure " + std::string(action->configures) + ' ' + values.Joined());
     }
-    case ControllerMessage::SetRobotColour: {
-        RequestValues values(payload, "SetRobotColour");
-        identity.red = values.Int();
-        identity.green = values.Int();
-        identity.blue = values.Int();
-        values.End();
-        Require(CheckColour("Red", identity.red));
-        Require(CheckColour("Green", identity.green));
-        Require(CheckColour("Blue", identity.blue));
-        what = "colour " + std::to_string(identity.red) + " " + std::to_string(identity.green) +
-               " " + std::to_string(identity.blue);
-        break;
-    }
-    case ControllerMessage::ConfigureEngine: {
-        RequestValues values(payload, "ConfigureEngine");
-        settings.engine.maxSpeed = CheckedDouble(values, kMaxSpeedLimit);
-        settings.engine.maxTurnRate = CheckedDouble(values, kMaxTurnRateLimit);
-        values.End();
-        what = "engine " + Join({settings.engine.maxSpeed, settings.engine.maxTurnRate});
-        break;
-    }
-    case ControllerMessage::ConfigureScanner: {
-        RequestValues values(payload, "ConfigureScanner");
-        settings.scanner.range = CheckedDouble(values, kScannerRangeLimit);
-        settings.scanner.fieldOfView = CheckedDouble(values, kScannerFieldLimit);
-        settings.scanner.turnRate = CheckedDouble(values, kScannerTurnRateLimit);
-        values.End();
-        what = "scanner " + Join({settings.scanner.range, settings.scanner.fieldOfView,
-                                  settings.scanner.turnRate});
-        break;
-    }
-    case ControllerMessage::ConfigureTurret: {
-        RequestValues values(payload, "ConfigureTurret");
-        settings.turret.turnRate = CheckedDouble(values, kTurretTurnRateLimit);
-        settings.turret.sweepAngle = CheckedDouble(values, kTurretSweepLimit);
-        values.End();
-        what = "turret " + Join({settings.turret.turnRate, settings.turret.sweepAngle});
-        break;
-    }
-    case ControllerMessage::ConfigureGun: {
-        RequestValues values(payload, "ConfigureGun");
-        settings.gun.speedTenths = CheckedDouble(values, kShellSpeedLimit);
-        settings.gun.range = CheckedDouble(values, kShellRangeLimit);
-        settings.gun.damage = CheckedDouble(values, kShellDamageLimit);
-        settings.gun.rechargeSeconds = CheckedDouble(values, kRechargeLimit);
-        values.End();
-        what = "gun " + Join({settings.gun.speedTenths, settings.gun.range, settings.gun.damage,
-                              settings.gun.rechargeSeconds});
-        break;
-    }
-    case ControllerMessage::ConfigureFirstFitting: {
-        RequestValues values(payload, "ConfigureFirstFitting");
-        settings.armour = CheckedDouble(values, kArmourLimit);
-        values.End();
-        what = "armour " + Join({settings.armour});
-        break;
-    }
-    case ControllerMessage::ConfigureSecondFitting: {
-        RequestValues values(payload, "ConfigureSecondFitting");
-        settings.repair = CheckedDouble(values, kRepairLimit);
-        values.End();
-        what = "repair " + Join({settings.repair});
-        break;
-    }
-    default:
-        return;
-    }
-    if (robot.Stage() != RobotStage::Configuring) {
-        throw Refusal("Robot already started");
-    }
-    robot.Identity() = identity;
-    robot.Settings() = settings;
-    Announce("configure " + what);
 }
 
 void RobotRequestHandler::Start(ArenaRobot& robot) {
-    if (robot.Stage() != RobotStage::Configuring) {
-        throw Refusal("Robot already started");
-    }
     if (battle.RunningClientCount() >= kMaxRunningRobots) {
         throw Refusal("The arena already runs its limit of " + std::to_string(kMaxRunningRobots) +
                       " robots");
@@ -309,14 +233,6 @@ void RobotRequestHandler::Start(ArenaRobot& robot) {
     text.precision(3);
     text << "start at (" << robot.Body().x << ", " << robot.Body().y << ")";
     Announce(text.str());
-}
-
-ArenaRobot& RobotRequestHandler::Running() {
-    ArenaRobot* robot = battle.Find(robotId);
-    if (robot == nullptr || !robot->IsRunning()) {
-        throw Refusal("Robot not started");
-    }
-    return *robot;
 }
 
 void RobotRequestHandler::Announce(const std::string& what) {

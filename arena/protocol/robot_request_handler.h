@@ -16,7 +16,9 @@ namespace botarena {
 /// 64 robot connections, so only a raised connection cap reaches it.
 constexpr int kMaxRunningRobots = 128;
 
-/// Serves the requests of one robot connection against the battle. Identity and settings may
+/// Serves the requests of one robot connection against the battle, by the connection's catalogue
+/// (wire/controller_catalogue.h): each request's values are read and checked and its stage is
+/// checked as its entry says, then its type's action runs. Identity and settings may
 /// be declared until StartRobot; readings and commands are served only after it; a destroyed
 /// robot gets "Robot destroyed" to everything but the field size. Once the battle is over,
 /// everything but the field size gets "Battle over: NAME wins" or "Battle over: draw".
@@ -38,12 +40,16 @@ class RobotRequestHandler final : public RequestHandler {
     Reply Handle(Request& request) override;
 
   private:
+    /// What a served type does once its values are read and its stage is checked.
+    struct Action;
+    /// The action of every served type but the field size's (which Handle answers); null for
+    /// the rest.
+    static const Action* ActionOf(std::int32_t type);
+    static const Action kActions[];
+
     /// The reply after the error text; throws ProtocolFault or Refusal.
     void Serve(std::int32_t type, botpilot::Message& payload, botpilot::Message& reply);
-    void Configure(std::int32_t type, botpilot::Message& payload, ArenaRobot& robot);
     void Start(ArenaRobot& robot);
-    /// The robot, which must be running.
-    ArenaRobot& Running();
     void Announce(const std::string& what);
     /// `timeIntoStep`, or 0 without it. [Units: s]
     double SinceStep() const;

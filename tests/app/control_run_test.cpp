@@ -1,8 +1,8 @@
-#include "link/controller_message.h"
 #include "platform/steady_time.h"
 #include "platform/tcp_listener.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_robot_server.h"
+#include "wire/controller_message.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "app/check_list.h"
 #include "app/command_line.h"
-#include "link/frame.h"
 #include "platform/tcp_listener.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scripted_server.h"
+#include "wire/frame.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

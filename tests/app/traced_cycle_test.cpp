@@ -1,6 +1,6 @@
-#include "link/controller_message.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_robot_server.h"
+#include "wire/controller_message.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -2,12 +2,12 @@
 #include "arena/client_session.h"
 #include "link/connection.h"
 #include "link/controller.h"
-#include "link/controller_message.h"
-#include "link/frame.h"
-#include "link/little_endian.h"
 #include "platform/tcp_socket.h"
 #include "tests/arena/arena_under_test.h"
 #include "tests/support/scripted_server.h"
+#include "wire/controller_message.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "arena/arena_server.h"
-#include "link/message.h"
+#include "wire/message.h"
 
 #include <asio.hpp>
 #include <chrono>

@@ -3,11 +3,11 @@
 #include "app/robot_roster.h"
 #include "geometry/clock.h"
 #include "link/controller.h"
-#include "link/frame.h"
 #include "link/graphics.h"
 #include "link/message_channel.h"
 #include "link/settings.h"
 #include "robot/robot.h"
+#include "wire/frame.h"
 #include "world/check_scopes.h"
 
 #include <cstdint>

@@ -6,9 +6,9 @@
 // the good one keeps being served promptly, a robot arriving after the attack still joins and
 // starts, and the arena ends cleanly (status 0, so no sanitizer or leak report either).
 #include "link/controller.h"
-#include "link/frame.h"
 #include "tests/arena/arena_process.h"
 #include "tests/support/scripted_server.h"
+#include "wire/frame.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,12 +2,12 @@
 // allows. Whatever the server does, the client must end with its documented error text and
 // status 1, within a bounded time and memory, and without a crash or a sanitizer report (its
 // standard error holds the one line and nothing else).
-#include "link/frame.h"
-#include "link/little_endian.h"
 #include "platform/steady_time.h"
 #include "tests/hostile/hostile_process.h"
 #include "tests/support/fake_robot_server.h"
 #include "tests/support/scripted_server.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "link/connection.h"
-#include "link/frame.h"
-#include "link/little_endian.h"
 #include "platform/tcp_listener.h"
 #include "tests/support/scripted_server.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <atomic>
 #include <functional>

@@ -1,8 +1,8 @@
-#include "link/frame.h"
 #include "link/graphics.h"
 #include "link/settings.h"
 #include "tests/support/fake_robot_server.h"
 #include "tests/support/scripted_server.h"
+#include "wire/frame.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

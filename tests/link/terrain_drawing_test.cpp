@@ -1,9 +1,9 @@
 #include "geometry/feature.h"
-#include "link/frame.h"
 #include "link/graphics.h"
 #include "link/settings.h"
 #include "link/terrain_drawing.h"
 #include "tests/support/fake_robot_server.h"
+#include "wire/frame.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

@@ -5,10 +5,10 @@
 
 #include "geometry/clock.h"
 #include "geometry/point.h"
-#include "link/controller_message.h"
 #include "robot/body.h"
 #include "robot/robot.h"
 #include "tests/support/recording_channel.h"
+#include "wire/controller_message.h"
 #include "world/object_field.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "geometry/angle.h"
-#include "link/controller_message.h"
 #include "robot/robot.h"
 #include "tests/support/recording_channel.h"
+#include "wire/controller_message.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

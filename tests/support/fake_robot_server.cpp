@@ -1,7 +1,7 @@
 #include "tests/support/fake_robot_server.h"
 
-#include "link/frame.h"
-#include "link/message.h"
+#include "wire/frame.h"
+#include "wire/message.h"
 
 #include <stdexcept>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "tests/support/scripted_server.h"
 
-#include "link/frame.h"
-#include "link/little_endian.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <utility>
 

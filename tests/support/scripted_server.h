@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/message.h"
 #include "platform/tcp_listener.h"
 #include "platform/tcp_socket.h"
+#include "wire/message.h"
 
 #include <cstdint>
 #include <functional>

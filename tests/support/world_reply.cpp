@@ -1,6 +1,6 @@
 #include "tests/support/world_reply.h"
 
-#include "link/controller_message.h"
+#include "wire/controller_message.h"
 
 namespace botpilot::testing {
 

@@ -4,7 +4,7 @@
 // doubles of a server and by the benchmarks, which need no test framework for it.
 
 #include "link/controller.h"
-#include "link/message.h"
+#include "wire/message.h"
 
 #include <cstdint>
 #include <vector>

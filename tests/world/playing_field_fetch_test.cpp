@@ -2,10 +2,10 @@
 // and port of the process settings. This program is the only user of that controller.
 
 #include "link/controller.h"
-#include "link/controller_message.h"
-#include "link/message.h"
 #include "link/settings.h"
 #include "tests/support/scripted_server.h"
+#include "wire/controller_message.h"
+#include "wire/message.h"
 #include "world/check_scopes.h"
 #include "world/playing_field.h"
 

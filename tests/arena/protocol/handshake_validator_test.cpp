@@ -1,5 +1,5 @@
 #include "arena/protocol/handshake_validator.h"
-#include "link/frame.h"
+#include "wire/frame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "arena/protocol/request_frame_reader.h"
-#include "link/frame.h"
-#include "link/little_endian.h"
+#include "wire/frame.h"
+#include "wire/little_endian.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "link/message.h"
+#include "wire/message.h"
 
-#include "link/little_endian.h"
+#include "wire/little_endian.h"
 
 #include <cstring>
 #include <iterator>

@@ -4,8 +4,9 @@
 
 namespace botpilot {
 
-/// The message types of the robot connection. Types 3, 4, 7, 15, 24 and 26 exist on the server
-/// but are not sent by this client.
+/// The message types of the robot connection that are served; what each holds is in the
+/// catalogue (controller_catalogue.h), which also lists the types 3, 4, 7, 15, 24 and 26 that
+/// the protocol has taken but neither this client nor this arena uses.
 enum class ControllerMessage : std::int32_t {
     GetPlayingFieldSize = 1,
     GetRobotId = 2,

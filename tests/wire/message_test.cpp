@@ -1,4 +1,4 @@
-#include "link/message.h"
+#include "wire/message.h"
 
 #include <cstdint>
 #include <functional>

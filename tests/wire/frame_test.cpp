@@ -1,4 +1,4 @@
-#include "link/frame.h"
+#include "wire/frame.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,6 +1,6 @@
-#include "link/frame.h"
+#include "wire/frame.h"
 
-#include "link/little_endian.h"
+#include "wire/little_endian.h"
 
 namespace botpilot {
 
