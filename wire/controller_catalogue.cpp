@@ -38,20 +38,10 @@ const CatalogueEntry* FindControllerMessage(std::int32_t type) {
     return &kControllerCatalogue[type - 1];
 }
 
-const char* ControllerMessageName(std::int32_t type) {
-    const CatalogueEntry* entry = FindControllerMessage(type);
-    return entry != nullptr ? entry->name : "";
-}
-
 bool IsConfiguration(std::int32_t type) {
     const CatalogueEntry* entry = FindControllerMessage(type);
     return entry != nullptr && entry->supported && entry->stage == RequestStage::Configuring &&
            entry->valueCount > 0;
-}
-
-bool IsUnsupported(std::int32_t type) {
-    const CatalogueEntry* entry = FindControllerMessage(type);
-    return entry != nullptr && !entry->supported;
 }
 
 } // namespace botpilot

@@ -118,14 +118,8 @@ constexpr const CatalogueEntry& Describe(ControllerMessage type) {
 /// The entry of `type`, or nullptr for a number outside the catalogue.
 const CatalogueEntry* FindControllerMessage(std::int32_t type);
 
-/// The name of `type` ("GetRobotId"), or an empty text for a reserved or unknown number.
-const char* ControllerMessageName(std::int32_t type);
-
 /// Whether `type` declares part of the robot's identity or settings: a request with values
 /// that is accepted only while configuring.
 bool IsConfiguration(std::int32_t type);
-
-/// Whether `type` is a number the protocol has taken but this arena does not serve.
-bool IsUnsupported(std::int32_t type);
 
 } // namespace botpilot
